@@ -1,0 +1,42 @@
+#pragma once
+
+#include "Element.h"
+
+#include <cstdint>
+#include <string>
+
+// The polygon list: a doubly linked list of tElement nodes addressed by 1-based position.
+// The list owns its nodes; textures named by textureId are not owned.
+class CDynArray {
+public:
+    CDynArray() = default;
+    CDynArray(const CDynArray&) = delete;
+    CDynArray& operator=(const CDynArray&) = delete;
+    virtual ~CDynArray();
+
+    int Count() const;
+    tElement* GetAt(int position) const;
+    bool Add(const tElement& element);
+    bool RemoveFirst();
+    bool RemoveLast();
+    bool RemoveAt(int position);
+    bool Clear();
+    bool FindTextureId(const std::string& texture, uint32_t& textureId) const;
+
+    // The removal the editor uses: first, last or interior by position.
+    bool RemovePosition(int position);
+
+    tElement* First() const { return first_; }
+    tElement* Last() const { return last_; }
+
+protected:
+    // One node per polygon; returns nullptr when no memory can be had.
+    virtual tElement* allocateNode(const tElement& element);
+
+private:
+    void freeNode(tElement* node);
+
+    tElement* first_ = nullptr;
+    tElement* last_ = nullptr;
+    int count_ = 0;
+};

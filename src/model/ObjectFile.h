@@ -1,0 +1,17 @@
+#pragma once
+
+#include "DynArray.h"
+#include "TextureRule.h"
+
+#include <cstddef>
+#include <string>
+
+inline constexpr std::size_t kObjectRecordSize = 136;
+
+// Writes count polygons from first on, following next. True only when the file was written
+// completely; the file is replaced atomically, so on false any earlier file is unchanged.
+bool WriteObjectFile(const std::string& fileName, const tElement* first, int count);
+
+// Appends one polygon per complete record to list, settling textures by the texture rule.
+// False when the file cannot be opened or a polygon cannot be appended.
+bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load);
