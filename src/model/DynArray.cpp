@@ -1,0 +1,155 @@
+#include "DynArray.h"
+
+#include <new>
+
+CDynArray::~CDynArray()
+{
+    Clear();
+}
+
+int CDynArray::Count() const
+{
+    return count_;
+}
+
+tElement* CDynArray::GetAt(int position) const
+{
+    if (position < 1 || position > count_)
+        return nullptr;
+    // Walk from whichever end is nearer; the result is the same as walking from the front.
+    tElement* node;
+    if (position <= count_ / 2 + 1) {
+        node = first_;
+        for (int i = 1; i < position; ++i)
+            node = node->next;
+    } else {
+        node = last_;
+        for (int i = count_; i > position; --i)
+            node = node->prev;
+    }
+    return node;
+}
+
+tElement* CDynArray::allocateNode(const tElement& element)
+{
+    tElement* node = new (std::nothrow) tElement;
+    if (!node)
+        return nullptr;
+    // Copying the texts allocates too; a failure there must not escape as an exception,
+    // the caller only learns "no memory" from the result.
+    try {
+        node->type = element.type;
+        node->name = element.name;
+        node->texture = element.texture;
+    } catch (const std::bad_alloc&) {
+        delete node;
+        return nullptr;
+    }
+    for (int i = 0; i < 12; ++i)
+        node->vertex[i] = element.vertex[i];
+    node->color = element.color;
+    node->red = element.red;
+    node->green = element.green;
+    node->blue = element.blue;
+    node->textureId = element.textureId;
+    return node;
+}
+
+void CDynArray::freeNode(tElement* node)
+{
+    delete node;
+}
+
+bool CDynArray::Add(const tElement& element)
+{
+    tElement* node = allocateNode(element);
+    if (!node)
+        return false;
+    node->next = nullptr;
+    node->prev = last_;
+    if (last_)
+        last_->next = node;
+    else
+        first_ = node;
+    last_ = node;
+    ++count_;
+    return true;
+}
+
+bool CDynArray::RemoveFirst()
+{
+    if (!first_)
+        return false;
+    tElement* old = first_;
+    first_ = old->next;
+    if (first_)
+        first_->prev = nullptr;
+    else
+        last_ = nullptr;
+    --count_;
+    freeNode(old);
+    return true;
+}
+
+bool CDynArray::RemoveLast()
+{
+    if (!last_)
+        return false;
+    tElement* old = last_;
+    last_ = old->prev;
+    if (last_)
+        last_->next = nullptr;
+    else
+        first_ = nullptr;
+    --count_;
+    freeNode(old);
+    return true;
+}
+
+bool CDynArray::RemoveAt(int position)
+{
+    if (position < 1 || position > count_)
+        return false;
+    // The ends are never asked for by the editor, but must keep first and last right.
+    if (position == 1)
+        return RemoveFirst();
+    if (position == count_)
+        return RemoveLast();
+    tElement* node = GetAt(position);
+    node->prev->next = node->next;
+    node->next->prev = node->prev;
+    --count_;
+    freeNode(node);
+    return true;
+}
+
+bool CDynArray::RemovePosition(int position)
+{
+    if (position == 1)
+        return RemoveFirst();
+    if (position == count_)
+        return RemoveLast();
+    if (position > 1 && position < count_)
+        return RemoveAt(position);
+    return false;
+}
+
+bool CDynArray::Clear()
+{
+    if (!first_)
+        return false;
+    while (RemoveFirst()) {
+    }
+    return true;
+}
+
+bool CDynArray::FindTextureId(const std::string& texture, uint32_t& textureId) const
+{
+    for (const tElement* node = first_; node; node = node->next) {
+        if (node->texture == texture) {
+            textureId = node->textureId;
+            return true;
+        }
+    }
+    return false;
+}

@@ -1,0 +1,361 @@
+#include "ObjectFile.h"
+
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::size_t kTypeField = 9;
+constexpr std::size_t kNameField = 31;
+constexpr std::size_t kTextureField = 32;
+constexpr std::size_t kTypeAt = 0;
+constexpr std::size_t kNameAt = 9;
+constexpr std::size_t kVertexAt = 40;
+constexpr std::size_t kColorAt = 88;
+constexpr std::size_t kTextureAt = 104;
+
+constexpr uint8_t kLf = 0x0A;
+constexpr uint8_t kCr = 0x0D;
+
+// Big enough that a million polygons take a few hundred system calls, small enough to sit
+// on the stack of any caller.
+constexpr std::size_t kIoBuffer = 64 * 1024;
+
+using Record = uint8_t[kObjectRecordSize];
+
+void putU32(uint8_t* at, uint32_t v)
+{
+    at[0] = uint8_t(v);
+    at[1] = uint8_t(v >> 8);
+    at[2] = uint8_t(v >> 16);
+    at[3] = uint8_t(v >> 24);
+}
+
+uint32_t getU32(const uint8_t* at)
+{
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+// The text, cut so that it and its terminator fit; the rest of the field stays zero, so a
+// reader that looks past the terminator finds nothing of an earlier, longer text.
+void putText(uint8_t* at, std::size_t field, const std::string& text)
+{
+    std::size_t n = text.size() < field - 1 ? text.size() : field - 1;
+    std::memcpy(at, text.data(), n);
+}
+
+std::string getText(const uint8_t* at, std::size_t field)
+{
+    const void* zero = std::memchr(at, 0, field);
+    std::size_t n = zero ? std::size_t(static_cast<const uint8_t*>(zero) - at) : field;
+    return std::string(reinterpret_cast<const char*>(at), n);
+}
+
+void encode(const tElement& e, Record& r)
+{
+    std::memset(r, 0, sizeof r);
+    putText(r + kTypeAt, kTypeField, e.type);
+    putText(r + kNameAt, kNameField, e.name);
+    for (int i = 0; i < 12; ++i)
+        putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
+    putU32(r + kColorAt, uint32_t(e.color));
+    putU32(r + kColorAt + 4, uint32_t(e.red));
+    putU32(r + kColorAt + 8, uint32_t(e.green));
+    putU32(r + kColorAt + 12, uint32_t(e.blue));
+    putText(r + kTextureAt, kTextureField, e.texture);
+}
+
+void decode(const Record& r, tElement& e)
+{
+    e.type = getText(r + kTypeAt, kTypeField);
+    e.name = getText(r + kNameAt, kNameField);
+    for (int i = 0; i < 12; ++i)
+        e.vertex[i] = std::bit_cast<float>(getU32(r + kVertexAt + 4 * i));
+    e.color = int32_t(getU32(r + kColorAt));
+    e.red = int32_t(getU32(r + kColorAt + 4));
+    e.green = int32_t(getU32(r + kColorAt + 8));
+    e.blue = int32_t(getU32(r + kColorAt + 12));
+    e.texture = getText(r + kTextureAt, kTextureField);
+}
+
+bool writeAll(int fd, const uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            return false;
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+// Encodes the polygons into fd with the line-end translation; false on the first failed write.
+bool writeRecords(int fd, const tElement* first, int count)
+{
+    static_assert(kIoBuffer >= 2 * kObjectRecordSize);
+    uint8_t out[kIoBuffer];
+    std::size_t used = 0;
+    Record record;
+    const tElement* e = first;
+    for (int i = 0; i < count; ++i, e = e->next) {
+        if (kIoBuffer - used < 2 * kObjectRecordSize) {
+            if (!writeAll(fd, out, used))
+                return false;
+            used = 0;
+        }
+        encode(*e, record);
+        for (uint8_t b : record) {
+            if (b == kLf)
+                out[used++] = kCr;
+            out[used++] = b;
+        }
+    }
+    return writeAll(fd, out, used);
+}
+
+bool closeChecked(int fd)
+{
+    // On Linux the descriptor is gone even when close reports an error; never retry.
+    return ::close(fd) == 0;
+}
+
+// A device or FIFO cannot be replaced by a rename; it is written in place.
+bool writeInPlace(const std::string& target, const tElement* first, int count)
+{
+    // Non-blocking open: a FIFO without a reader fails at once instead of hanging the caller.
+    int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        ::close(fd);
+        return false;
+    }
+    bool ok = writeRecords(fd, first, count);
+    ok = closeChecked(fd) && ok;
+    return ok;
+}
+
+mode_t modeForNewFile()
+{
+    // What open(..., 0666) would have given; the program is single-threaded, so reading
+    // the mask by setting it is harmless here.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+int makeTemporary(const std::string& target, std::string& tempName)
+{
+    tempName = target + ".XXXXXX";
+    int fd = ::mkstemp(tempName.data());
+    if (fd >= 0 || errno != ENAMETOOLONG)
+        return fd;
+    // A name near the length limit leaves no room for the suffix: use a short name in the
+    // same folder, which the rename needs.
+    std::size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+    tempName = folder + "/.3do.XXXXXX";
+    return ::mkstemp(tempName.data());
+}
+
+bool replaceAtomically(const std::string& target, const struct stat* existing,
+                       const tElement* first, int count)
+{
+    std::string tempName;
+    int fd = makeTemporary(target, tempName);
+    if (fd < 0)
+        return false;
+    mode_t mode = existing ? (existing->st_mode & 07777) : modeForNewFile();
+    // Permissions and owner are kept where the system lets us; failing that is no failed save.
+    [[maybe_unused]] int chmodResult = ::fchmod(fd, mode);
+    if (existing) {
+        [[maybe_unused]] int ignored = ::fchown(fd, existing->st_uid, existing->st_gid);
+    }
+    bool ok = writeRecords(fd, first, count);
+    ok = ok && ::fsync(fd) == 0;
+    ok = closeChecked(fd) && ok;
+    ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
+    if (!ok)
+        ::unlink(tempName.c_str());
+    return ok;
+}
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Cuts the decoded byte stream into records and appends each one to the list.
+class RecordSink {
+public:
+    RecordSink(CDynArray& list, const TextureLoader& load) : list_(list), load_(load), index_(list) {}
+
+    bool put(const uint8_t* data, std::size_t size)
+    {
+        while (size > 0) {
+            std::size_t n = kObjectRecordSize - used_;
+            if (n > size)
+                n = size;
+            std::memcpy(record_ + used_, data, n);
+            used_ += n;
+            data += n;
+            size -= n;
+            if (used_ == kObjectRecordSize) {
+                used_ = 0;
+                if (!append())
+                    return false;
+            }
+        }
+        return true;
+    }
+
+    bool put(uint8_t byte) { return put(&byte, 1); }
+
+private:
+    bool append()
+    {
+        decode(record_, element_);
+        element_.textureId = SettleTextureId(index_, element_, load_);
+        if (!list_.Add(element_))
+            return false;
+        index_.noteAppended(element_);
+        return true;
+    }
+
+    CDynArray& list_;
+    const TextureLoader& load_;
+    TextureIndex index_;
+    Record record_;
+    std::size_t used_ = 0;
+    tElement element_;
+};
+
+bool readRecords(int fd, CDynArray& list, const TextureLoader& load)
+{
+    RecordSink sink(list, load);
+    uint8_t in[kIoBuffer];
+    // A 0x0D at the end of one buffer whose partner may start the next.
+    bool pendingCr = false;
+    for (;;) {
+        ssize_t got = ::read(fd, in, sizeof in);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (got == 0)
+            break;
+        const uint8_t* p = in;
+        const uint8_t* end = in + got;
+        if (pendingCr) {
+            pendingCr = false;
+            if (*p == kLf) {
+                if (!sink.put(kLf))
+                    return false;
+                ++p;
+            } else if (!sink.put(kCr)) {
+                return false;
+            }
+        }
+        while (p < end) {
+            const void* found = std::memchr(p, kCr, std::size_t(end - p));
+            const uint8_t* cr = found ? static_cast<const uint8_t*>(found) : end;
+            if (!sink.put(p, std::size_t(cr - p)))
+                return false;
+            if (cr == end)
+                break;
+            if (cr + 1 == end) {
+                pendingCr = true;
+                break;
+            }
+            if (cr[1] == kLf) {
+                if (!sink.put(kLf))
+                    return false;
+                p = cr + 2;
+            } else {
+                if (!sink.put(kCr))
+                    return false;
+                p = cr + 1;
+            }
+        }
+    }
+    // A lone 0x0D as the last byte only ever completes a record, never starts a pair.
+    return !pendingCr || sink.put(kCr);
+}
+
+} // namespace
+
+bool WriteObjectFile(const std::string& fileName, const tElement* first, int count)
+{
+    if (count < 0 || fileName.empty())
+        return false;
+    // A chain shorter than the count would be written short: refuse before touching anything.
+    const tElement* e = first;
+    for (int i = 0; i < count; ++i, e = e->next) {
+        if (!e)
+            return false;
+    }
+
+    std::string target = fileName;
+    struct stat link;
+    if (::lstat(fileName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        // Replace the file the link points to, not the link itself.
+        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        }
+    }
+
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode))
+            return false;
+        if (!S_ISREG(existing.st_mode))
+            return writeInPlace(target, first, count);
+        return replaceAtomically(target, &existing, first, count);
+    }
+    return replaceAtomically(target, nullptr, first, count);
+}
+
+bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load)
+{
+    // Non-blocking open so that a FIFO cannot hang the caller; only regular files are read,
+    // since a device such as /dev/zero would never end.
+    Descriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fd.get() < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    try {
+        return readRecords(fd.get(), list, load);
+    } catch (const std::bad_alloc&) {
+        // Decoding a record's texts allocates; the polygons read so far stay in the list.
+        return false;
+    }
+}
