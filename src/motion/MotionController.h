@@ -30,6 +30,7 @@ public:
     const MotionState& state() const { return state_; }
 
 private:
+    void step(MotionButton button);      // one step of a button at the current speed
     void autoRotationTick();
 
     ObjectTransform& transform_;
