@@ -139,7 +139,7 @@ TEST(SizeButton, ActsOnlyOnSwitchedOnAxesAndAlwaysDrawsOneFrame)
     }
 }
 
-// The sign each kind applies to rotX, rotY, rotZ, as the design's table reads.
+// The sign each kind applies to rotX, rotY, rotZ: all 26 non-zero combinations in their fixed order.
 const char* const kKindSigns[26] = {
     "+  ", " + ", "  +", "++ ", "+ +", " ++", "+++", "-  ", " - ", "  -", "-- ", "- -", " --",
     "---", "+- ", "-+ ", "- +", "+ -", " +-", " -+", "-+-", "+-+", "+--", "-++", "--+", "++-",
