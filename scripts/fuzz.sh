@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds the model's libFuzzer targets with AddressSanitizer into build-fuzz/ and runs each
+# for the given number of seconds (default 30). Exits non-zero when a target finds a fault.
+set -euo pipefail
+seconds=${1:-30}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-fuzz"
+VORLAN_WITH_FUZZ=1 "$root/scripts/deps.sh"
+
+CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVORLAN_MODEL_ONLY=ON -DVORLAN_FUZZ=ON >/dev/null
+cmake --build "$build" -j2 --target fuzz_object_file fuzz_bitmap_file
+
+corpus="$build/corpus"
+rm -rf "$corpus"
+mkdir -p "$corpus/object" "$corpus/bitmap"
+# Seeds: a coloured and a textured record (one with a 0x0A to translate), and a small
+# 24-bit bitmap with padded rows.
+python3 - "$corpus" <<'PY'
+import struct, sys
+corpus = sys.argv[1]
+def record(kind, name, colour, rgb, texture):
+    r = kind.encode().ljust(9, b"\0") + name.encode().ljust(31, b"\0")
+    r += struct.pack("<12f", -100, -100, 0, 100, -100, 0, 100, 100, 0, -100, 100, 0)
+    r += struct.pack("<4i", colour, *rgb) + texture.encode().ljust(32, b"\0")
+    return r
+raw = record("Quad", "floor", 0x0A0B0C, (12, 11, 10), "") + record("Triangle", "roof", -1, (-1, -1, -1), "wood.bmp")
+open(f"{corpus}/object/two", "wb").write(raw.replace(b"\n", b"\r\n"))
+open(f"{corpus}/object/empty", "wb").write(b"")
+w, h = 3, 2
+stride = (w * 3 + 3) // 4 * 4
+pixels = b"".join(bytes([x, y, 0x80 + x + y] * 1)[:3] for y in range(h) for x in range(w))
+rows = b"".join(pixels[y * w * 3:(y + 1) * w * 3].ljust(stride, b"\0") for y in range(h))
+info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, 0, 2835, 2835, 0, 0)
+header = b"BM" + struct.pack("<IHHI", 14 + 40 + len(rows), 0, 0, 54)
+open(f"{corpus}/bitmap/small", "wb").write(header + info + rows)
+info = struct.pack("<IiiHHIIiiII", 40, w, -h, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+open(f"{corpus}/bitmap/topdown", "wb").write(header + info + rows)
+PY
+
+status=0
+for target in object bitmap; do
+  echo "== fuzz_${target}_file for ${seconds}s"
+  mkdir -p "$build/findings/$target"
+  "$build/src/model/fuzz/fuzz_${target}_file" -max_total_time="$seconds" -max_len=4096 \
+    -rss_limit_mb=1024 -artifact_prefix="$build/findings/$target/" -print_final_stats=1 \
+    "$corpus/$target" || status=1
+done
+exit $status
