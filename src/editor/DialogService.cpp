@@ -1,0 +1,140 @@
+#include "DialogService.h"
+
+#include <QColorDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QRegularExpression>
+
+bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings& dialog)
+{
+    if (!dialogs.executeFileDialog(kind, dialog))
+        return false;
+    QDir::setCurrent(QFileInfo(dialog.fileName).absolutePath());
+    return true;
+}
+
+namespace {
+
+// "Desc|pattern|Desc|pattern" as Qt name filters "Desc (pattern)". A pattern list separated
+// by ';' becomes Qt's blank-separated list, and "*.*" means every file, as it does where
+// the filter texts come from (on Linux "*.*" would miss names without a dot).
+QStringList nameFilters(const QString& filter)
+{
+    static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+    const QStringList parts = filter.split(u'|');
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        description.remove(trailingPatterns);
+        QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+        for (QString& p : patterns) {
+            p = p.trimmed();
+            if (p == u"*.*")
+                p = QStringLiteral("*");
+        }
+        result << description + QStringLiteral(" (") + patterns.join(u' ') + u')';
+    }
+    return result;
+}
+
+QMessageBox::Icon boxIcon(MessageIcon icon)
+{
+    switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::NoIcon: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+// The preview beside the file list of the picture dialog.
+void addPicturePreview(QFileDialog& dlg)
+{
+    auto* grid = qobject_cast<QGridLayout*>(dlg.layout());
+    if (!grid)
+        return;
+    auto* preview = new QLabel(&dlg);
+    preview->setObjectName(QStringLiteral("picturePreview"));
+    preview->setFixedSize(160, 160);
+    preview->setAlignment(Qt::AlignCenter);
+    preview->setFrameShape(QFrame::StyledPanel);
+    grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
+    QObject::connect(&dlg, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+        QPixmap picture;
+        if (QFileInfo(path).isFile())
+            picture.load(path);
+        if (picture.isNull()) {
+            preview->clear();
+            return;
+        }
+        preview->setPixmap(picture.scaled(preview->size() - QSize(4, 4), Qt::KeepAspectRatio,
+                                          Qt::SmoothTransformation));
+    });
+}
+
+} // namespace
+
+MessageAnswer QtDialogService::showMessage(const QString& caption, const QString& text,
+                                          MessageIcon icon, MessageButtons buttons)
+{
+    QMessageBox box(boxIcon(icon), caption, text,
+                    buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                     : QMessageBox::Ok,
+                    parent_);
+    const int result = box.exec();
+    if (buttons == MessageButtons::Ok)
+        return MessageAnswer::Ok;
+    return result == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+bool QtDialogService::executeFileDialog(FileDialogKind kind, FileDialogSettings& dialog)
+{
+    QFileDialog dlg(parent_);
+    const bool save = kind == FileDialogKind::Save;
+    dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save)
+        dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    if (kind == FileDialogKind::OpenPicture) {
+        dlg.setOption(QFileDialog::DontUseNativeDialog);
+        addPicturePreview(dlg);
+    }
+    const QStringList filters = nameFilters(dialog.filter);
+    if (!filters.isEmpty()) {
+        dlg.setNameFilters(filters);
+        if (dialog.filterIndex >= 1 && dialog.filterIndex <= filters.size())
+            dlg.selectNameFilter(filters[dialog.filterIndex - 1]);
+    }
+    if (!dialog.defaultExt.isEmpty())
+        dlg.setDefaultSuffix(dialog.defaultExt);
+    if (!dialog.fileName.isEmpty()) {
+        const QFileInfo offered(dialog.fileName);
+        if (offered.dir().exists())
+            dlg.setDirectory(offered.absolutePath());
+        dlg.selectFile(offered.fileName());
+    }
+
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return false;
+    dialog.fileName = dlg.selectedFiles().constFirst();
+    const qsizetype chosenFilter = filters.indexOf(dlg.selectedNameFilter());
+    if (chosenFilter >= 0)
+        dialog.filterIndex = int(chosenFilter) + 1;
+    return true;
+}
+
+bool QtDialogService::executeColorDialog(ColorDialogSettings& dialog)
+{
+    QColorDialog dlg(dialog.color.value_or(QColor(Qt::white)), parent_);
+    if (dlg.exec() != QDialog::Accepted)
+        return false;
+    dialog.color = dlg.selectedColor();
+    return true;
+}

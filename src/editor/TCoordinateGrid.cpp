@@ -1,0 +1,257 @@
+#include "TCoordinateGrid.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPersistentModelIndex>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kColumns = 4;
+constexpr int kRows = 5;
+
+// The character a key press types, null for keys that type none. Delete types nothing here,
+// although X11 hands it over as character 127: only editing characters count.
+QChar typedChar(const QKeyEvent* event)
+{
+    switch (event->key()) {
+    case Qt::Key_Delete: return {};
+    case Qt::Key_Escape: return QChar(27);
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return QChar(13);
+    case Qt::Key_Backspace: return QChar(8);
+    default: break;
+    }
+    const QString text = event->text();
+    return text.isEmpty() ? QChar() : text.front();
+}
+
+bool isTabKey(const QKeyEvent* event)
+{
+    if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))
+        return false;
+    return event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+}
+
+bool isBackwardTab(const QKeyEvent* event)
+{
+    return event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier);
+}
+
+} // namespace
+
+// The in-place editor: a frameless line edit whose every change goes into its cell at once,
+// and whose keys go through the grid's hooks before the line edit or the delegate's own
+// Enter/Esc/Tab handling see them.
+class CellEditorDelegate : public QStyledItemDelegate {
+public:
+    explicit CellEditorDelegate(TCoordinateGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex& index) const override
+    {
+        auto* editor = new QLineEdit(parent);
+        editor->setObjectName(QStringLiteral("cellEditor"));
+        editor->setFrame(false);
+        QPersistentModelIndex cell(index);
+        QAbstractItemModel* model = const_cast<QAbstractItemModel*>(index.model());
+        QObject::connect(editor, &QLineEdit::textEdited, editor, [model, cell](const QString& text) {
+            if (cell.isValid())
+                model->setData(cell, text, Qt::EditRole);
+        });
+        return editor;
+    }
+
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        // Only a real change is written: rewriting the same text would move the caret to
+        // the end after every typed character.
+        auto* line = static_cast<QLineEdit*>(editor);
+        const QString text = index.data(Qt::EditRole).toString();
+        if (line->text() != text)
+            line->setText(text);
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (isTabKey(key)) {
+                grid_->moveToNeighbour(isBackwardTab(key));
+                return true;
+            }
+            if (grid_->filterTypedKey(key))
+                return true;
+        } else if (event->type() == QEvent::KeyRelease) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            // Consumed here, or it would travel on to the grid and be cleaned up twice.
+            if (!key->isAutoRepeat() && grid_->onKeyUp)
+                grid_->onKeyUp(key->key());
+            return true;
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    TCoordinateGrid* grid_;
+};
+
+TCoordinateGrid::TCoordinateGrid(QWidget* parent) : QTableWidget(kRows, kColumns, parent)
+{
+    setItemDelegate(new CellEditorDelegate(this));
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setDefaultSectionSize(34);
+    verticalHeader()->setDefaultSectionSize(20);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setShowGrid(true);
+    setWordWrap(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
+
+    for (int row = 0; row < kRows; ++row) {
+        for (int col = 0; col < kColumns; ++col) {
+            auto* item = new QTableWidgetItem;
+            if (row == 0 || col == 0) {
+                item->setFlags(Qt::ItemIsEnabled);
+                item->setBackground(palette().button());
+                item->setForeground(palette().buttonText());
+            } else {
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable);
+            }
+            setItem(row, col, item);
+        }
+    }
+    setPointRows(3);
+    setCurrentCoordinate(1, 1);
+}
+
+QString TCoordinateGrid::cell(int col, int row) const
+{
+    const QTableWidgetItem* it = item(row, col);
+    return it ? it->text() : QString();
+}
+
+void TCoordinateGrid::setCell(int col, int row, const QString& text)
+{
+    if (QTableWidgetItem* it = item(row, col))
+        it->setText(text);
+}
+
+void TCoordinateGrid::setPointRows(int rows)
+{
+    pointRows_ = rows == 4 ? 4 : 3;
+    setRowHidden(4, pointRows_ < 4);
+    if (currentRowIndex() > pointRows_)
+        setCurrentCoordinate(1, 1);
+}
+
+int TCoordinateGrid::currentCol() const { return currentColumn(); }
+
+int TCoordinateGrid::currentRowIndex() const { return currentRow(); }
+
+void TCoordinateGrid::setCurrentCoordinate(int col, int row)
+{
+    setCurrentCell(row, col);
+}
+
+void TCoordinateGrid::moveToNeighbour(bool backward)
+{
+    int col = currentCol() < 1 ? 1 : currentCol();
+    int row = currentRowIndex() < 1 ? 1 : currentRowIndex();
+    if (backward) {
+        if (--col < 1) {
+            col = 3;
+            if (--row < 1)
+                row = pointRows_;
+        }
+    } else if (++col > 3) {
+        col = 1;
+        if (++row > pointRows_)
+            row = 1;
+    }
+    setCurrentCoordinate(col, row);
+}
+
+QLineEdit* TCoordinateGrid::cellEditor() const
+{
+    return state() == EditingState ? qobject_cast<QLineEdit*>(indexWidget(currentIndex()))
+                                   : nullptr;
+}
+
+bool TCoordinateGrid::filterTypedKey(QKeyEvent* event)
+{
+    QChar c = typedChar(event);
+    if (c.isNull())
+        return false;
+    if (onKeyPress)
+        onKeyPress(c);
+    return c.isNull();
+}
+
+bool TCoordinateGrid::isHeading(const QModelIndex& index) const
+{
+    return index.isValid() && (index.row() == 0 || index.column() == 0);
+}
+
+void TCoordinateGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (isTabKey(event)) {
+        moveToNeighbour(isBackwardTab(event));
+        event->accept();
+        return;
+    }
+    if (filterTypedKey(event)) {
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void TCoordinateGrid::keyReleaseEvent(QKeyEvent* event)
+{
+    if (!event->isAutoRepeat() && onKeyUp)
+        onKeyUp(event->key());
+    event->accept();
+}
+
+void TCoordinateGrid::mousePressEvent(QMouseEvent* event)
+{
+    // The headings are fixed cells: a click there keeps the current cell.
+    if (isHeading(indexAt(event->position().toPoint()))) {
+        setFocus(Qt::MouseFocusReason);
+        event->accept();
+        return;
+    }
+    QTableWidget::mousePressEvent(event);
+}
+
+void TCoordinateGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (isHeading(indexAt(event->position().toPoint()))) {
+        event->accept();
+        return;
+    }
+    QTableWidget::mouseDoubleClickEvent(event);
+}
+
+QModelIndex TCoordinateGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    QModelIndex target = QTableWidget::moveCursor(action, modifiers);
+    if (!target.isValid())
+        return currentIndex();
+    const int row = qBound(1, target.row(), pointRows_);
+    const int col = qBound(1, target.column(), 3);
+    return model()->index(row, col);
+}
