@@ -7,6 +7,8 @@
 TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
 {
     setFormat(requestedFormat());
+    // Frames drawn outside a paint request must survive until they are shown.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
     // The frame is drawn over the whole panel: nothing is erased beforehand, no flicker.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAutoFillBackground(false);

@@ -1,0 +1,203 @@
+// Frame and file-command timings of the real main window, under a display (Xvfb):
+//   frame_bench [--quick]
+// Prints the time from start to the first frame, milliseconds per frame of DrawScene
+// against a bare loop of the same GL calls (the floor for this renderer), and the time of
+// Open and Import through the File commands.
+#include "Geometry.h"
+#include "ObjectFile.h"
+#include "Scene.h"
+#include "TGLPanel.h"
+#include "TPolygonEditor.h"
+#include "TVorlanApplication.h"
+#include "TVorlanForm.h"
+#include "testing/ScriptedDialogs.h"
+
+#include <GL/gl.h>
+
+#include <QElapsedTimer>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+QElapsedTimer sinceStart;
+
+// n small coloured quads and triangles spread over a ball.
+void fill(CDynArray& list, int n)
+{
+    for (int i = 0; i < n; ++i) {
+        tElement e;
+        const bool tri = i % 3 == 0;
+        e.type = tri ? "Triangle" : "Quad";
+        e.name = "P" + std::to_string(i);
+        const float a = float(i) * 0.61803f, b = float(i % 97) * 0.0648f;
+        const float cx = 80 * std::cos(a) * std::cos(b), cy = 80 * std::sin(b),
+                    cz = 80 * std::sin(a) * std::cos(b);
+        const float corners[12] = {cx - 5, cy - 5, cz, cx + 5, cy - 5, cz,
+                                   cx + 5, cy + 5, cz, cx - 5, cy + 5, cz};
+        std::memcpy(e.vertex, corners, sizeof corners);
+        if (tri)
+            e.vertex[9] = e.vertex[10] = e.vertex[11] = 0;
+        e.color = i % 255;
+        e.red = i % 255;
+        e.green = 128;
+        e.blue = 255 - i % 255;
+        e.textureId = kNoTexture;
+        list.Add(e);
+    }
+}
+
+struct FlatPolygon {
+    bool triangle;
+    GLubyte r, g, b;
+    float normal[3];
+    float vertex[12];
+};
+
+// The same GL calls as a frame of the renderer, from a flat array with normals at hand.
+void bareFrame(const std::vector<FlatPolygon>& polygons, const float* shadow)
+{
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glBegin(GL_QUADS);
+    glNormal3f(0, 1, 0);
+    glColor3ub(0, 32, 0);
+    glVertex3f(400, -150, -200);
+    glVertex3f(-400, -150, -200);
+    glColor3ub(0, 255, 0);
+    glVertex3f(-400, -150, 200);
+    glVertex3f(400, -150, 200);
+    glEnd();
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 0) {
+            glDisable(GL_DEPTH_TEST);
+            glDisable(GL_LIGHTING);
+        }
+        glPushMatrix();
+        if (pass == 0)
+            glMultMatrixf(shadow);
+        glRotatef(0, 1, 0, 0);
+        glRotatef(0, 0, 1, 0);
+        glRotatef(0, 0, 0, 1);
+        glColor3ub(pass == 0 ? 0 : 255, 0, 0);
+        glEnable(GL_LINE_STIPPLE);
+        glLineStipple(1, 0x5555);
+        glBegin(GL_LINES);
+        glVertex3f(-100, 0, 0);
+        glVertex3f(100, 0, 0);
+        glEnd();
+        glDisable(GL_LINE_STIPPLE);
+        for (const FlatPolygon& p : polygons) {
+            glDisable(GL_TEXTURE_2D);
+            if (pass == 0)
+                glColor3ub(0, 0, 0);
+            else
+                glColor3ub(p.r, p.g, p.b);
+            glBegin(p.triangle ? GL_TRIANGLES : GL_QUADS);
+            glNormal3fv(p.normal);
+            for (int k = 0; k < (p.triangle ? 3 : 4); ++k)
+                glVertex3fv(p.vertex + 3 * k);
+            glEnd();
+        }
+        glPopMatrix();
+        if (pass == 0) {
+            glEnable(GL_DEPTH_TEST);
+            glEnable(GL_LIGHTING);
+        }
+    }
+    glFlush();
+}
+
+double msPerFrame(int frames, const std::function<void()>& draw)
+{
+    draw(); // warm up
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < frames; ++i)
+        draw();
+    return double(t.nsecsElapsed()) / 1e6 / frames;
+}
+
+void benchFrames(TVorlanForm& form, int n, int frames)
+{
+    form.polygons().Clear();
+    fill(form.polygons(), n);
+    std::vector<FlatPolygon> flat;
+    flat.reserve(n);
+    for (const tElement* p = form.polygons().First(); p; p = p->next) {
+        FlatPolygon f{p->isTriangle(), GLubyte(p->red), GLubyte(p->green), GLubyte(p->blue), {}, {}};
+        std::memcpy(f.vertex, p->vertex, sizeof f.vertex);
+        FaceNormal(p->vertex, f.normal);
+        flat.push_back(f);
+    }
+    TGLPanel* panel = form.glPanel();
+    const double scene = msPerFrame(frames, [&] {
+        form.DrawScene();
+        panel->makeContextCurrent();
+        glFinish();
+    });
+    const double bare = msPerFrame(frames, [&] {
+        panel->beginFrame();
+        bareFrame(flat, form.shadowMatrix());
+        glFinish();
+        panel->endFrame();
+    });
+    std::printf("%8d polygons: DrawScene %9.2f ms/frame, bare GL loop %9.2f ms/frame, ratio %.3f\n",
+                n, scene, bare, scene / bare);
+}
+
+void benchFiles(TVorlanForm& form, ScriptedDialogs& dialogs, int n)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bench.3do");
+    {
+        CDynArray list;
+        fill(list, n);
+        WriteObjectFile(path.toStdString(), list.First(), list.Count());
+    }
+    form.polygons().Clear();
+    form.editor()->polygonListBox()->clear();
+
+    QElapsedTimer t;
+    dialogs.files.push_back(path);
+    t.start();
+    form.FileOpenExecute();
+    const double open = t.nsecsElapsed() / 1e6;
+    dialogs.files.push_back(path);
+    t.restart();
+    form.FileImportExecute();
+    const double import = t.nsecsElapsed() / 1e6;
+    dialogs.answers.push_back(MessageAnswer::Yes);
+    t.restart();
+    form.FileNewExecute();
+    const double clear = t.nsecsElapsed() / 1e6;
+    std::printf("%8d polygons: Open %9.1f ms, Import onto them %9.1f ms, New (clear %d) %9.1f ms\n",
+                n, open, import, 2 * n, clear);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    sinceStart.start();
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    TVorlanApplication app(argc, argv);
+    ScriptedDialogs dialogs;
+    TVorlanForm form(&dialogs);
+    form.show();
+    while (form.framesDrawn() == 0 && sinceStart.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    std::printf("start to first frame: %lld ms\n", static_cast<long long>(sinceStart.elapsed()));
+    QTest::qWait(100);
+
+    for (int n : {1000, 10000, 100000})
+        benchFrames(form, n, quick ? 3 : (n >= 100000 ? 5 : 20));
+    for (int n : quick ? std::vector<int>{100000} : std::vector<int>{100000, 1000000})
+        benchFiles(form, dialogs, n);
+    return 0;
+}
