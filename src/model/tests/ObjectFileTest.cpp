@@ -151,34 +151,37 @@ TEST_F(ObjectFile, LoneCrAtTheVeryEndCompletesARecord)
 
 TEST_F(ObjectFile, PairsAndLoneCrsAcrossAnyReadBufferBoundary)
 {
-    // A pair or a lone 0x0D at every offset just before a multiple of 4096, so any read
-    // buffer of such a size ends in the middle of one.
-    Bytes encoded(300000, 'x');
-    Bytes decoded;
-    for (std::size_t i = 0; i < encoded.size(); ++i) {
-        bool atBoundary = (i + 1) % 4096 == 0 && i + 1 < encoded.size();
-        if (atBoundary && (i / 4096) % 2 == 0) {
-            encoded[i] = 0x0D;
-            encoded[i + 1] = 0x0A;
-            decoded.push_back(0x0A);
-            ++i;
-        } else if (atBoundary) {
-            encoded[i] = 0x0D;
-            decoded.push_back(0x0D);
-        } else {
-            decoded.push_back(encoded[i]);
+    // A pair (or, in the second file, a lone 0x0D) at every offset just before a multiple
+    // of 4096, so that any read buffer of such a size ends in the middle of one.
+    for (bool pairs : {true, false}) {
+        Bytes encoded(300000, 'x');
+        Bytes decoded;
+        for (std::size_t i = 0; i < encoded.size(); ++i) {
+            bool atBoundary = (i + 1) % 4096 == 0 && i + 1 < encoded.size();
+            if (atBoundary && pairs) {
+                encoded[i] = 0x0D;
+                encoded[i + 1] = 0x0A;
+                decoded.push_back(0x0A);
+                ++i;
+            } else if (atBoundary) {
+                encoded[i] = 0x0D;
+                decoded.push_back(0x0D);
+            } else {
+                decoded.push_back(encoded[i]);
+            }
         }
+        writeBytes(file, encoded);
+        CDynArray read;
+        ASSERT_TRUE(ReadObjectFile(file, read, noLoad));
+        ASSERT_EQ(read.Count(), int(decoded.size() / 136)) << pairs;
+        Bytes reread;
+        for (const tElement* e = read.First(); e; e = e->next) {
+            Bytes r = rawRecord(*e);
+            reread.insert(reread.end(), r.begin(), r.end());
+        }
+        decoded.resize(reread.size());
+        EXPECT_EQ(reread, decoded) << pairs;
     }
-    writeBytes(file, encoded);
-    ASSERT_TRUE(ReadObjectFile(file, list, noLoad));
-    ASSERT_EQ(list.Count(), int(decoded.size() / 136));
-    Bytes reread;
-    for (const tElement* e = list.First(); e; e = e->next) {
-        Bytes r = rawRecord(*e);
-        reread.insert(reread.end(), r.begin(), r.end());
-    }
-    decoded.resize(reread.size());
-    EXPECT_EQ(reread, decoded);
 }
 
 TEST_F(ObjectFile, TextsAreCutToTheirFieldsWithZerosAfterTheTerminator)
