@@ -17,6 +17,8 @@ struct CleanupCase {
     bool mayNavigate;
 };
 
+void PrintTo(const CleanupCase& c, std::ostream* os) { *os << '\'' << c.cell << '\''; }
+
 class CellCleanupTest : public testing::TestWithParam<CleanupCase> {};
 
 TEST_P(CellCleanupTest, LeavesTheCellAsTyped)
