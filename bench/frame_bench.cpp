@@ -91,8 +91,8 @@ void bareFrame(const std::vector<FlatPolygon>& polygons, const float* shadow)
         glVertex3f(100, 0, 0);
         glEnd();
         glDisable(GL_LINE_STIPPLE);
+        glDisable(GL_TEXTURE_2D);
         for (const FlatPolygon& p : polygons) {
-            glDisable(GL_TEXTURE_2D);
             if (pass == 0)
                 glColor3ub(0, 0, 0);
             else
@@ -196,7 +196,7 @@ int main(int argc, char** argv)
     QTest::qWait(100);
 
     for (int n : {1000, 10000, 100000})
-        benchFrames(form, n, quick ? 3 : (n >= 100000 ? 5 : 20));
+        benchFrames(form, n, quick ? 3 : (n >= 100000 ? 10 : 40));
     for (int n : quick ? std::vector<int>{100000} : std::vector<int>{100000, 1000000})
         benchFiles(form, dialogs, n);
     return 0;

@@ -168,18 +168,31 @@ void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPa
         glDisable(GL_LINE_STIPPLE);
     }
 
+    // Texturing is switched only when it changes: every state change outside a primitive
+    // makes the GL flush the vertices gathered so far.
+    bool texturing = false;
+    glDisable(GL_TEXTURE_2D);
+    auto setTexturing = [&texturing](bool on) {
+        if (on == texturing)
+            return;
+        texturing = on;
+        if (on)
+            glEnable(GL_TEXTURE_2D);
+        else
+            glDisable(GL_TEXTURE_2D);
+    };
+
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
         const bool textured = p->color == -1;
         if (shadowPass) {
             glColor3ub(0, 0, 0);
-            glDisable(GL_TEXTURE_2D);
         } else if (textured) {
-            glEnable(GL_TEXTURE_2D);
+            setTexturing(true);
             glBindTexture(GL_TEXTURE_2D, p->textureId);
             glColor3f(1.0f, 1.0f, 1.0f);
         } else {
-            glDisable(GL_TEXTURE_2D);
+            setTexturing(false);
             glColor3ub(static_cast<GLubyte>(p->red), static_cast<GLubyte>(p->green),
                        static_cast<GLubyte>(p->blue));
         }
