@@ -18,12 +18,11 @@ bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings&
     return true;
 }
 
-namespace {
-
-// "Desc|pattern|Desc|pattern" as Qt name filters "Desc (pattern)". A pattern list separated
-// by ';' becomes Qt's blank-separated list, and "*.*" means every file, as it does where
-// the filter texts come from (on Linux "*.*" would miss names without a dot).
-QStringList nameFilters(const QString& filter)
+// A pattern list separated by ';' becomes Qt's blank-separated list, and "*.*" means every
+// file, as it does where the filter texts come from (on Linux "*.*" would miss names without
+// a dot). A description that already names its patterns in parentheses is not given them
+// twice.
+QStringList toQtNameFilters(const QString& filter)
 {
     static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
     const QStringList parts = filter.split(u'|');
@@ -41,6 +40,8 @@ QStringList nameFilters(const QString& filter)
     }
     return result;
 }
+
+namespace {
 
 QMessageBox::Icon boxIcon(MessageIcon icon)
 {
@@ -106,7 +107,7 @@ bool QtDialogService::executeFileDialog(FileDialogKind kind, FileDialogSettings&
         dlg.setOption(QFileDialog::DontUseNativeDialog);
         addPicturePreview(dlg);
     }
-    const QStringList filters = nameFilters(dialog.filter);
+    const QStringList filters = toQtNameFilters(dialog.filter);
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);
         if (dialog.filterIndex >= 1 && dialog.filterIndex <= filters.size())

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class QWidget;
@@ -42,6 +43,9 @@ public:
 // Runs a file dialog; a chosen file's folder becomes the current folder, so that bare
 // texture names are found beside it.
 bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings& dialog);
+
+// A "Desc|pattern|Desc|pattern" filter as Qt's name filters, "Desc (pattern ...)".
+QStringList toQtNameFilters(const QString& filter);
 
 // The real dialogs: QMessageBox, QFileDialog and QColorDialog over the given parent.
 class QtDialogService : public DialogService {

@@ -14,6 +14,7 @@
 #include <QSignalBlocker>
 #include <QValidator>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -117,6 +118,11 @@ void TPolygonEditor::createControls()
     rdbTexture_ = new QRadioButton(QStringLiteral("Texture"), this);
     rdbTexture_->setObjectName(QStringLiteral("rdbTexture"));
     rdbTexture_->setGeometry(80, 309, 57, 17);
+
+    // The option captions are wider than their designed boxes in the fonts of this platform;
+    // there is room to the right, so the boxes grow there instead of clipping the caption.
+    for (QRadioButton* r : {rdbColor_, rdbTexture_})
+        r->resize(std::max(r->width(), r->sizeHint().width()), r->height());
 
     edtPathColor_ = new QLineEdit(this);
     edtPathColor_->setObjectName(QStringLiteral("edtPathColor"));
