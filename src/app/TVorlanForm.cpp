@@ -723,14 +723,6 @@ void TVorlanForm::clearListBox()
     GroupBox3->polygonListBox()->clear();
 }
 
-void TVorlanForm::appendListEntries(const tElement* from)
-{
-    QStringList names;
-    for (const tElement* p = from; p; p = p->next)
-        names.append(QString::fromLatin1(p->name.c_str()));
-    GroupBox3->polygonListBox()->addItems(names);
-}
-
 void TVorlanForm::FileNewExecute()
 {
     if (motionState_.autoRotating)
@@ -764,7 +756,7 @@ void TVorlanForm::FileOpenExecute()
                 return loadTexture(f, mn, mg, w);
             }))
             showInformation("Loading not possible");
-        appendListEntries(polygons_.First());
+        GroupBox3->appendListEntries(1);
         ResetObject();
     }
     DrawScene();
@@ -775,13 +767,13 @@ void TVorlanForm::FileImportExecute()
     if (motionState_.autoRotating)
         ToggleAutoRotation();
     if (openDialog(FileDialogKind::Open, OpenDialog1)) {
-        tElement* lastBefore = polygons_.Last();
+        const int countBefore = polygons_.Count();
         const std::string name = QFile::encodeName(OpenDialog1.fileName).toStdString();
         if (!ReadObjectFile(name, polygons_, [this](const std::string& f, int mn, int mg, int w) {
                 return loadTexture(f, mn, mg, w);
             }))
             showInformation("Importing not possible");
-        appendListEntries(lastBefore ? lastBefore->next : polygons_.First());
+        GroupBox3->appendListEntries(countBefore + 1);
     }
     DrawScene();
 }

@@ -157,7 +157,6 @@ private:
     void setHint(QWidget* control, const QString& hint);
     void setButtonImage(QToolButton* button, int index);
     void showInformation(const QString& text);
-    void appendListEntries(const tElement* from);
     void clearListBox();
     bool openDialog(FileDialogKind kind, FileDialogSettings& settings);
     ObjectPose pose() const;

@@ -1,5 +1,7 @@
 #include "TCoordinateGrid.h"
 
+#include <QPalette>
+
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -117,6 +119,14 @@ TCoordinateGrid::TCoordinateGrid(QWidget* parent) : QTableWidget(kRows, kColumns
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setTabKeyNavigation(true);
+    // While the grid is disabled its current cell is not marked: a dark block in an idle
+    // editor reads as a cell that holds something.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Disabled, QPalette::Highlight,
+                     colours.color(QPalette::Disabled, QPalette::Base));
+    colours.setColor(QPalette::Disabled, QPalette::HighlightedText,
+                     colours.color(QPalette::Disabled, QPalette::Text));
+    setPalette(colours);
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
 
