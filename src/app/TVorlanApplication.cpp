@@ -1,5 +1,7 @@
 #include "TVorlanApplication.h"
 
+#include "DialogService.h"
+
 #include <QFont>
 #include <QMessageBox>
 #include <QStyleFactory>
@@ -27,9 +29,17 @@ bool TVorlanApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        QMessageBox::critical(activeWindow(), applicationName(), QString::fromLocal8Bit(e.what()));
+        showError(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        QMessageBox::critical(activeWindow(), applicationName(), "An unexpected error occurred.");
+        showError("An unexpected error occurred.");
     }
     return false;
+}
+
+void TVorlanApplication::showError(const QString& text)
+{
+    if (errorDisplay_)
+        errorDisplay_->showMessage(applicationName(), text, MessageIcon::Critical, MessageButtons::Ok);
+    else
+        QMessageBox::critical(activeWindow(), applicationName(), text);
 }

@@ -41,6 +41,7 @@ public:
     explicit TVorlanForm(DialogService* dialogs = nullptr, QWidget* parent = nullptr);
     ~TVorlanForm() override;
 
+    DialogService& dialogs() { return *dialogs_; }
     CDynArray& polygons() { return polygons_; }
     const ViewOptions& viewOptions() const { return viewOptions_; }
     ObjectTransform& objectTransform() { return transform_; }

@@ -101,9 +101,7 @@ bool writeBitmap(const QString& path, int width, int height,
 int main(int argc, char** argv)
 {
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
-    QApplication app(argc, argv);
-    app.setApplicationName("3DVorlan");
-    TVorlanApplication::applyLook();
+    TVorlanApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -4,6 +4,7 @@
 #include "TAboutForm.h"
 #include "THelpWindow.h"
 #include "TPolygonEditor.h"
+#include "TVorlanApplication.h"
 
 #include <GL/gl.h>
 
@@ -257,6 +258,29 @@ TEST_F(ShellTest, ManualOpensAtItsContentsPage)
     EXPECT_TRUE(browser->toPlainText().contains("Contents"));
     EXPECT_TRUE(browser->toPlainText().contains("Polygon Editor"));
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// Anything thrown inside a handler is shown by the general error display and the program
+// goes on.
+TEST_F(ShellTest, AnErrorInAHandlerIsShownWithTheApplicationTitle)
+{
+    struct Throwing : QObject {
+        bool event(QEvent* e) override
+        {
+            if (e->type() == QEvent::User)
+                throw std::runtime_error("disk on fire");
+            return QObject::event(e);
+        }
+    } receiver;
+    auto* app = static_cast<TVorlanApplication*>(QApplication::instance());
+    app->setErrorDisplay(&dialogs);
+    QApplication::postEvent(&receiver, new QEvent(QEvent::User));
+    QApplication::sendPostedEvents(&receiver, QEvent::User);
+    app->setErrorDisplay(nullptr);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].caption, "3DVorlan");
+    EXPECT_EQ(dialogs.messages[0].text, "disk on fire");
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::Critical);
 }
 
 TEST_F(ShellTest, ExitClosesTheWindowWithoutAsking)
