@@ -1,5 +1,7 @@
 #include "BitmapFile.h"
 
+#include "FileDescriptor.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -24,22 +26,6 @@ uint32_t getU32(const uint8_t* at)
 {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 // Exactly size bytes from offset; false for a short read (a file shrinking under us).
 bool readAt(int fd, uint8_t* into, std::size_t size, off_t offset)
@@ -67,7 +53,7 @@ std::optional<BitmapImage> read(const std::string& fileName)
     struct stat st;
     if (::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    Descriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
     const uint64_t fileSize = uint64_t(st.st_size);

@@ -1,5 +1,7 @@
 #include "ObjectFile.h"
 
+#include "FileDescriptor.h"
+
 #include <bit>
 #include <cerrno>
 #include <cstdlib>
@@ -194,22 +196,6 @@ bool replaceAtomically(const std::string& target, const struct stat* existing,
     return ok;
 }
 
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
 // Cuts the decoded byte stream into records and appends each one to the list.
 class RecordSink {
 public:
@@ -346,7 +332,7 @@ bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureL
 {
     // Non-blocking open so that a FIFO cannot hang the caller; only regular files are read,
     // since a device such as /dev/zero would never end.
-    Descriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0)
         return false;
     struct stat st;
