@@ -11,7 +11,9 @@ TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent)
 void TBitBtn::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    ++buttonsDown_;
+    // The button is held while any mouse button is down on it: one press, one release.
+    if (buttonsDown_++ > 0)
+        return;
     setDown(true);
     emit mouseDown();
 }
@@ -21,8 +23,9 @@ void TBitBtn::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (buttonsDown_ == 0)
         return; // a release without its press (the press went elsewhere)
-    if (--buttonsDown_ == 0)
-        setDown(false);
+    if (--buttonsDown_ > 0)
+        return;
+    setDown(false);
     emit mouseUp();
 }
 

@@ -36,6 +36,20 @@ TEST_F(ControlPanelTest, AClickMakesExactlyOneStepWithAnyMouseButton)
     EXPECT_FLOAT_EQ(pose().rotY, 6.0f) << "nothing repeats after the release";
 }
 
+TEST_F(ControlPanelTest, ASecondMouseButtonOnAHeldButtonChangesNothing)
+{
+    TBitBtn* b = button("BitBtnYCW");
+    QTest::mousePress(b, Qt::LeftButton);
+    QTest::mousePress(b, Qt::RightButton);
+    EXPECT_FLOAT_EQ(pose().rotY, -3.0f) << "one step for the press";
+    QTest::mouseRelease(b, Qt::LeftButton);
+    EXPECT_TRUE(form->motionTimer()->enabled()) << "still held by the right button";
+    EXPECT_TRUE(b->isDown());
+    QTest::mouseRelease(b, Qt::RightButton);
+    EXPECT_FALSE(form->motionTimer()->enabled());
+    EXPECT_FALSE(b->isDown());
+}
+
 TEST_F(ControlPanelTest, HoldingRepeatsOnTimerTicksUntilTheRelease)
 {
     TBitBtn* b = button("BitBtnXCW");
