@@ -148,6 +148,19 @@ TEST_F(SceneTest, TriangleShowsTheLowerLeftHalfOfItsTexture)
     EXPECT_TRUE(isBlack(at(image, 40, 40, 0))) << "no fourth corner";
 }
 
+TEST_F(SceneTest, BitmapOnePixelHighWorksAsATexture)
+{
+    QTemporaryDir dir;
+    const QString oldCurrent = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    ASSERT_TRUE(writeBitmap("strip.bmp", 3, 1, [](int, int) { return QColor(250, 200, 0); }));
+    add(texturedQuad("Strip", {-60, -60, 0, 60, -60, 0, 60, 60, 0, -60, 60, 0}, "strip.bmp"));
+    QDir::setCurrent(oldCurrent);
+    EXPECT_NE(form->polygons().First()->textureId, 0u);
+    lightOff();
+    EXPECT_TRUE(near(at(frame(), 30, 30, 0), 250, 200, 0, 8)) << describe(at(frame(), 30, 30, 0));
+}
+
 TEST_F(SceneTest, TextureThatCannotBeLoadedIsDrawnWhite)
 {
     add(texturedQuad("Missing", {-60, -60, 0, 60, -60, 0, 60, 60, 0, -60, 60, 0},
