@@ -13,6 +13,7 @@
 #include <GL/gl.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QFrame>
@@ -168,6 +169,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     GLPanel->OnContextCreated = [this] { FormCreateContext(); };
     GLPanel->OnResize = [this](int w, int h) { GLPanelResize(w, h); };
     GLPanel->OnPaint = [this] { GLPanelPaint(); };
+    GLPanel->OnContextFailed = [this] { showStartupMessage("hrc == NULL"); };
 
     createControlGroup(client);
     createLightGroup(client);
@@ -476,11 +478,11 @@ void TVorlanForm::FormCreateContext()
 {
     QOpenGLContext* context = GLPanel->context();
     if (!context || !context->surface())
-        showInformation("hdc == NULL");
+        showStartupMessage("hdc == NULL");
     if (!context || !context->isValid())
-        showInformation("hrc == NULL");
+        showStartupMessage("hrc == NULL");
     else if (QOpenGLContext::currentContext() != context)
-        showInformation("Could not Make Current");
+        showStartupMessage("Could not Make Current");
     contextReady_ = context && context->isValid();
 
     scene::SetFixedState();
@@ -707,6 +709,13 @@ void TVorlanForm::showExclamation(const std::string& caption, const std::string&
 }
 
 // ---------------------------------------------------------------- file commands
+
+// A plain message under the application title with OK, as for the view's start-up faults.
+void TVorlanForm::showStartupMessage(const QString& text)
+{
+    dialogs_->showMessage(QApplication::applicationName(), text, MessageIcon::NoIcon,
+                          MessageButtons::Ok);
+}
 
 void TVorlanForm::showInformation(const QString& text)
 {

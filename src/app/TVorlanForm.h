@@ -158,6 +158,7 @@ private:
     void setHint(QWidget* control, const QString& hint);
     void setButtonImage(QToolButton* button, int index);
     void showInformation(const QString& text);
+    void showStartupMessage(const QString& text);
     void clearListBox();
     bool openDialog(FileDialogKind kind, FileDialogSettings& settings);
     ObjectPose pose() const;

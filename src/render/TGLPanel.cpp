@@ -1,6 +1,7 @@
 #include "TGLPanel.h"
 
 #include <QOpenGLContext>
+#include <QTimer>
 #include <QSurfaceFormat>
 #include <cmath>
 
@@ -83,4 +84,18 @@ void TGLPanel::paintGL()
     if (OnPaint)
         OnPaint();
     inPaint_ = false;
+}
+
+void TGLPanel::paintEvent(QPaintEvent* event)
+{
+    // The first paint creates the context; when that fails no GL call will ever run, and
+    // the owner is told once, after this paint, so that it can say so.
+    QOpenGLWidget::paintEvent(event);
+    if (!isValid() && !failureReported_) {
+        failureReported_ = true;
+        QTimer::singleShot(0, this, [this] {
+            if (OnContextFailed)
+                OnContextFailed();
+        });
+    }
 }

@@ -18,6 +18,7 @@ public:
     std::function<void()> OnPaint;                         // draws one frame
     std::function<void()> OnContextCreated;                // the GL steps of start-up
     std::function<void(int width, int height)> OnResize;   // logical size, context current
+    std::function<void()> OnContextFailed;                 // no context could be made, once
 
     // Makes the context current for drawing outside a paint request; false without one.
     bool beginFrame();
@@ -33,8 +34,10 @@ protected:
     void initializeGL() override;
     void resizeGL(int width, int height) override;
     void paintGL() override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     bool frameCurrent_ = false;
     bool inPaint_ = false;
+    bool failureReported_ = false;
 };
