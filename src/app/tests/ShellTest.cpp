@@ -9,6 +9,10 @@
 #include <GL/gl.h>
 
 #include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
@@ -258,6 +262,20 @@ TEST_F(ShellTest, ManualOpensAtItsContentsPage)
     EXPECT_TRUE(browser->toPlainText().contains("Contents"));
     EXPECT_TRUE(browser->toPlainText().contains("Polygon Editor"));
     EXPECT_TRUE(dialogs.messages.empty());
+
+    // Every picture the manual shows lies beside it.
+    const QString page = browser->source().toLocalFile();
+    QFile file(page);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    const QDir folder = QFileInfo(page).dir();
+    int pictures = 0;
+    static const QRegularExpression image(R"re(<img[^>]*src="([^"]+)")re");
+    for (auto it = image.globalMatch(html); it.hasNext(); ++pictures) {
+        const QString name = it.next().captured(1);
+        EXPECT_TRUE(QFileInfo(folder.filePath(name)).isFile()) << name.toStdString();
+    }
+    EXPECT_GT(pictures, 30);
 }
 
 // Anything thrown inside a handler is shown by the general error display and the program
