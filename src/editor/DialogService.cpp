@@ -1,5 +1,7 @@
 #include "DialogService.h"
 
+#include <functional>
+
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -56,18 +58,19 @@ QMessageBox::Icon boxIcon(MessageIcon icon)
 }
 
 // The preview beside the file list of the picture dialog.
-void addPicturePreview(QFileDialog& dlg)
+// Adds the preview beside the file list; returns what shows a file in it.
+std::function<void(const QString&)> addPicturePreview(QFileDialog& dlg)
 {
     auto* grid = qobject_cast<QGridLayout*>(dlg.layout());
     if (!grid)
-        return;
+        return [](const QString&) {};
     auto* preview = new QLabel(&dlg);
     preview->setObjectName(QStringLiteral("picturePreview"));
     preview->setFixedSize(160, 160);
     preview->setAlignment(Qt::AlignCenter);
     preview->setFrameShape(QFrame::StyledPanel);
     grid->addWidget(preview, 0, grid->columnCount(), grid->rowCount(), 1);
-    QObject::connect(&dlg, &QFileDialog::currentChanged, preview, [preview](const QString& path) {
+    auto show = [preview](const QString& path) {
         QPixmap picture;
         if (QFileInfo(path).isFile())
             picture.load(path);
@@ -77,7 +80,9 @@ void addPicturePreview(QFileDialog& dlg)
         }
         preview->setPixmap(picture.scaled(preview->size() - QSize(4, 4), Qt::KeepAspectRatio,
                                           Qt::SmoothTransformation));
-    });
+    };
+    QObject::connect(&dlg, &QFileDialog::currentChanged, preview, show);
+    return show;
 }
 
 } // namespace
@@ -103,9 +108,12 @@ bool QtDialogService::executeFileDialog(FileDialogKind kind, FileDialogSettings&
     dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save)
         dlg.setOption(QFileDialog::DontConfirmOverwrite);
+    // Wide enough that the file list shows sizes and dates in full.
+    dlg.resize(780, 460);
+    std::function<void(const QString&)> preview;
     if (kind == FileDialogKind::OpenPicture) {
         dlg.setOption(QFileDialog::DontUseNativeDialog);
-        addPicturePreview(dlg);
+        preview = addPicturePreview(dlg);
     }
     const QStringList filters = toQtNameFilters(dialog.filter);
     if (!filters.isEmpty()) {
@@ -120,6 +128,8 @@ bool QtDialogService::executeFileDialog(FileDialogKind kind, FileDialogSettings&
         if (offered.dir().exists())
             dlg.setDirectory(offered.absolutePath());
         dlg.selectFile(offered.fileName());
+        if (preview)
+            preview(offered.absoluteFilePath()); // the offered file shows from the start
     }
 
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
