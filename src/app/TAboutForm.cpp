@@ -39,7 +39,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
         {"Version", "Version 0.9", 160, 16, false},
         {"Comments", "A small modeller and viewer for objects made of triangles and quads, "
                      "lit, shadowed and textured.", 180, 64, false},
-        {"Copyright", "Made by the 3D-Vorlan team.", 246, 16, false},
+        {"Copyright", "The 3D-Vorlan team", 246, 16, false},
     };
     for (const auto& line : lines) {
         auto* label = new QLabel(QString::fromLatin1(line.text), this);
