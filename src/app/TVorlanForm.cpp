@@ -174,10 +174,11 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     createControlGroup(client);
     createLightGroup(client);
 
-    GroupBox3 = new TPolygonEditor(
-        polygons_, *dialogs_,
-        [this](const std::string& f, int mn, int mg, int w) { return loadTexture(f, mn, mg, w); },
-        [this] { DrawScene(); }, client);
+    textureLoader_ = [this](const std::string& file, int minFilter, int magFilter, int wrap) {
+        return loadTexture(file, minFilter, magFilter, wrap);
+    };
+    GroupBox3 = new TPolygonEditor(polygons_, *dialogs_, textureLoader_, [this] { DrawScene(); },
+                                   client);
     GroupBox3->move(624, 32);
 
     StatusBar1 = new QStatusBar(client);
@@ -547,8 +548,7 @@ uint32_t TVorlanForm::loadTexture(const std::string& fileName, int minFilter, in
 bool TVorlanForm::addPolygon(const tElement& element)
 {
     tElement e = element;
-    e.textureId = SettleTextureId(polygons_, e,
-        [this](const std::string& f, int mn, int mg, int w) { return loadTexture(f, mn, mg, w); });
+    e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
     GroupBox3->polygonListBox()->addItem(QString::fromLatin1(e.name.c_str()));
@@ -732,6 +732,16 @@ void TVorlanForm::clearListBox()
     GroupBox3->polygonListBox()->clear();
 }
 
+bool TVorlanForm::readObjectFile(const QString& fileName)
+{
+    // A large object takes a while to read, list and draw.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_,
+                                   textureLoader_);
+    QApplication::restoreOverrideCursor();
+    return ok;
+}
+
 void TVorlanForm::FileNewExecute()
 {
     if (motionState_.autoRotating)
@@ -760,10 +770,7 @@ void TVorlanForm::FileOpenExecute()
             clearListBox();
             polygons_.Clear();
         }
-        const std::string name = QFile::encodeName(OpenDialog1.fileName).toStdString();
-        if (!ReadObjectFile(name, polygons_, [this](const std::string& f, int mn, int mg, int w) {
-                return loadTexture(f, mn, mg, w);
-            }))
+        if (!readObjectFile(OpenDialog1.fileName))
             showInformation("Loading not possible");
         GroupBox3->appendListEntries(1);
         ResetObject();
@@ -777,10 +784,7 @@ void TVorlanForm::FileImportExecute()
         ToggleAutoRotation();
     if (openDialog(FileDialogKind::Open, OpenDialog1)) {
         const int countBefore = polygons_.Count();
-        const std::string name = QFile::encodeName(OpenDialog1.fileName).toStdString();
-        if (!ReadObjectFile(name, polygons_, [this](const std::string& f, int mn, int mg, int w) {
-                return loadTexture(f, mn, mg, w);
-            }))
+        if (!readObjectFile(OpenDialog1.fileName))
             showInformation("Importing not possible");
         GroupBox3->appendListEntries(countBefore + 1);
     }

@@ -4,6 +4,7 @@
 #include "DynArray.h"
 #include "MotionController.h"
 #include "Scene.h"
+#include "TextureRule.h"
 #include "ViewOptions.h"
 
 #include <QIcon>
@@ -161,12 +162,14 @@ private:
     void showStartupMessage(const QString& text);
     void clearListBox();
     bool openDialog(FileDialogKind kind, FileDialogSettings& settings);
+    bool readObjectFile(const QString& fileName);   // appends to the polygon list
     ObjectPose pose() const;
 
     std::unique_ptr<DialogService> ownDialogs_;
     DialogService* dialogs_;
 
     CDynArray polygons_;
+    TextureLoader textureLoader_;   // textures made in the view's context
     ViewOptions viewOptions_;
     ObjectTransform transform_;
     MotionState motionState_;
