@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the program need, when any is missing.
 set -euo pipefail
-packages=(build-essential cmake qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
+packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
           libgl-dev libglu1-mesa-dev libgl1-mesa-dri libgtest-dev
           xvfb xauth fonts-dejavu-core)
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
@@ -16,5 +16,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   SUDO=""
   [ "$(id -u)" -ne 0 ] && SUDO=sudo
   $SUDO apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi
