@@ -484,7 +484,6 @@ void TVorlanForm::FormCreateContext()
         showStartupMessage("hrc == NULL");
     else if (QOpenGLContext::currentContext() != context)
         showStartupMessage("Could not Make Current");
-    contextReady_ = context && context->isValid();
 
     scene::SetFixedState();
     scene::SetupLightAndMaterial();

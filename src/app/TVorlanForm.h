@@ -179,7 +179,6 @@ private:
     int viewWidth_ = 0;
     int viewHeight_ = 1;
     long framesDrawn_ = 0;
-    bool contextReady_ = false;
 
     std::array<QIcon, 19> ImageList1;
 
