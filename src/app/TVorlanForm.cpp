@@ -503,9 +503,8 @@ void TVorlanForm::FormResize(int clientWidth, int clientHeight)
     GroupBox2->move(536 + rightShift, 384);
     GroupBox3->move(624 + rightShift, 32);
     Panel1->resize(clientWidth - 267, clientHeight - 63);
+    // The view's own resize takes its new size and sets viewport and projection.
     GLPanel->resize(Panel1->width() - 2, Panel1->height() - 2);
-    viewWidth_ = GLPanel->width();
-    viewHeight_ = GLPanel->height() == 0 ? 1 : GLPanel->height();
 }
 
 void TVorlanForm::GLPanelResize(int width, int height)

@@ -432,12 +432,17 @@ void TPolygonEditor::lbPolygonClick()
     });
 }
 
+std::optional<tElement> TPolygonEditor::checkedElement()
+{
+    if (!ValidateEditor())
+        return std::nullopt;
+    return BuildElementFromEditor();
+}
+
 void TPolygonEditor::btnAddClick()
 {
     guarded([this] {
-        if (!ValidateEditor())
-            return;
-        std::optional<tElement> e = BuildElementFromEditor();
+        std::optional<tElement> e = checkedElement();
         if (!e)
             return;
         e->textureId = SettleTextureId(list_, *e, loader_);
@@ -457,9 +462,7 @@ void TPolygonEditor::btnAddClick()
 void TPolygonEditor::btnUpdateClick()
 {
     guarded([this] {
-        if (!ValidateEditor())
-            return;
-        std::optional<tElement> e = BuildElementFromEditor();
+        std::optional<tElement> e = checkedElement();
         if (!e)
             return;
         tElement* p = list_.GetAt(state_.selectedPosition);

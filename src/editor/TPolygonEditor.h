@@ -81,6 +81,8 @@ protected:
 private:
     void createControls();
     EditorInputs readInputs() const;
+    // The inputs as a polygon once they pass the check; nullopt after a message was shown.
+    std::optional<tElement> checkedElement();
     void setSwatch(int32_t color);
     void setTextureText(const QString& text);
     void setWorkColor(int32_t color);
