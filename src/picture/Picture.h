@@ -1,0 +1,27 @@
+#pragma once
+
+#include "DynArray.h"
+#include "Scene.h"
+#include "ViewOptions.h"
+
+#include <QImage>
+#include <string>
+
+// What a picture of an object shows. The defaults are the main window's at start-up, so a
+// picture at the view's size equals the view's first frame.
+struct PictureOptions {
+    int width = 523;              // pixels
+    int height = 530;
+    ObjectPose pose;              // turned, moved and sized as the window's transform does
+    ViewOptions view;             // render switches (ground and axes among them) and light position
+    int ambient = 3;              // light track bar positions, 1..10
+    int diffuse = 7;
+    int specular = 10;
+};
+
+// Draws the object with the window's own scene code into an offscreen OpenGL context, with
+// no display. Textured records get their bitmaps as in the window (names relative to the
+// current folder; a missing bitmap draws as the window draws it). Returns false with a
+// one-line reason when no offscreen context can be had.
+bool RenderPicture(CDynArray& list, const PictureOptions& options, QImage& image,
+                   std::string& error);
