@@ -6,11 +6,13 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -87,6 +89,8 @@ int main(int argc, char** argv)
         return fail(in, std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         return fail(in, "not a regular file");
+    if (access(in.c_str(), R_OK) != 0)
+        return fail(in, std::strerror(errno));
 
     CDynArray list;
     // Textures are loaded in the picture's own context, so the reader loads none.

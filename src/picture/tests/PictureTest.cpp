@@ -28,29 +28,11 @@ tElement facingQuad(float x0, float y0, float x1, float y1, int r, int g, int b)
 // A 24-bit bitmap whose lower half is red and upper half blue.
 bool writeHalvesBitmap(const QString& path)
 {
-    QByteArray data("BM");
-    auto put = [&data](quint32 v, int bytes) {
-        for (int i = 0; i < bytes; ++i)
-            data.append(char((v >> (8 * i)) & 0xFF));
-    };
-    const int size = 8, stride = size * 3;
-    put(54 + stride * size, 4);
-    put(0, 4);
-    put(54, 4);
-    put(40, 4);
-    put(size, 4);
-    put(size, 4);
-    put(1, 2);
-    put(24, 2);
-    put(0, 4);
-    put(stride * size, 4);
-    for (int i = 0; i < 4; ++i)
-        put(0, 4);
-    for (int row = 0; row < size; ++row)
-        for (int x = 0; x < size; ++x)
-            data.append(row < size / 2 ? QByteArray("\x00\x00\xff", 3) : QByteArray("\xff\x00\x00", 3));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    QImage image(8, 8, QImage::Format_RGB888);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            image.setPixelColor(x, y, y < 4 ? Qt::blue : Qt::red);
+    return image.save(path, "BMP");
 }
 
 class PictureTest : public ::testing::Test {

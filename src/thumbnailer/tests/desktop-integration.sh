@@ -30,7 +30,7 @@ if grep -q '^MimeType=.*x-3dvorlan-object' "$share/applications/3dvorlan.desktop
   fail "the program's desktop entry claims the type, but it opens no files"
 fi
 
-# The thumbnail entry's command, with its fields filled in as the specification says.
+# The thumbnail entry's command, with its fields filled in as a file manager fills them in.
 entry=$share/thumbnailers/3dvorlan.thumbnailer
 grep -qx 'MimeType=application/x-3dvorlan-object;' "$entry" || fail "entry's MimeType"
 try=$(sed -n 's/^TryExec=//p' "$entry")
