@@ -113,7 +113,7 @@ bool OffscreenContext::create(int width, int height, std::string& error)
 
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
-        error = "no offscreen OpenGL: EGL offers no surfaceless platform (Mesa's libegl1 needed)";
+        error = "no offscreen OpenGL: EGL offers no surfaceless platform (Mesa's EGL is needed)";
         return false;
     }
     s.display = eglGetPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
