@@ -17,11 +17,15 @@ struct PictureOptions {
     int ambient = 3;              // light track bar positions, 1..10
     int diffuse = 7;
     int specular = 10;
+    // The folder bare texture names are looked up in, as the window looks them up in the
+    // folder an object was opened from; empty: the current folder.
+    std::string textureFolder;
 };
 
 // Draws the object with the window's own scene code into an offscreen OpenGL context, with
 // no display. Textured records get their bitmaps as in the window (names relative to the
-// current folder; a missing bitmap draws as the window draws it). Returns false with a
-// one-line reason when no offscreen context can be had.
+// texture folder; a missing bitmap draws as the window draws it); their texture names are
+// given back unchanged afterwards. Returns false with a one-line reason when the options are
+// out of range or no offscreen context can be had.
 bool RenderPicture(CDynArray& list, const PictureOptions& options, QImage& image,
                    std::string& error);

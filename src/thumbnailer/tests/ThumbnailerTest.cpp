@@ -1,0 +1,137 @@
+// The thumbnailer as file managers run it: no display, SIZE IN OUT, a PNG or one line of
+// reason with a failing status and no picture left behind.
+#include "ObjectFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QString errors;
+};
+
+class ThumbnailerTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid() && elsewhere.isValid()); }
+
+    // Runs from another folder than the object's, with no display in the environment.
+    Outcome run(const QStringList& arguments)
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.remove("WAYLAND_DISPLAY");
+        process.setProcessEnvironment(environment);
+        process.setWorkingDirectory(elsewhere.path());
+        process.start(QStringLiteral(VORLAN_THUMBNAILER), arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromLocal8Bit(process.readAllStandardError())};
+    }
+
+    QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir dir, elsewhere;
+};
+
+TEST_F(ThumbnailerTest, DrawsTheViewsShapeWithTexturesFromBesideTheObject)
+{
+    // An 8 x 8 bitmap, lower half red and upper half blue, beside the object.
+    QImage bitmap(8, 8, QImage::Format_RGB888);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            bitmap.setPixelColor(x, y, y < 4 ? Qt::blue : Qt::red);
+    ASSERT_TRUE(bitmap.save(path("halves.bmp"), "BMP"));
+    tElement e;
+    e.type = "Quad";
+    e.name = "Crate";
+    const float corners[12] = {-60, -60, 0, 60, -60, 0, 60, 60, 0, -60, 60, 0};
+    std::copy(corners, corners + 12, e.vertex);
+    e.color = e.red = e.green = e.blue = -1;
+    e.texture = "halves.bmp";
+    CDynArray list;
+    list.Add(e);
+    ASSERT_TRUE(WriteObjectFile(QFile::encodeName(path("crate.3do")).toStdString(), list.First(), 1));
+
+    const Outcome r = run({"-s", "128", path("crate.3do"), path("crate.png")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.errors, "");
+    const QImage picture(path("crate.png"));
+    ASSERT_EQ(picture.size(), QSize(126, 128)) << "the view's 523 x 530, its longer side 128";
+    // The lit quad spans the middle third; its lower half is red, its upper half blue.
+    const QRgb low = picture.pixel(70, 75), high = picture.pixel(70, 52);
+    EXPECT_TRUE(qRed(low) > 60 && qBlue(low) < qRed(low) / 3) << std::hex << low;
+    EXPECT_TRUE(qBlue(high) > 60 && qRed(high) < qBlue(high) / 3) << std::hex << high;
+    EXPECT_FALSE(QDir(dir.path()).entryList(QDir::Files).join(' ').contains("crate.png."))
+        << "no temporary file left";
+}
+
+TEST_F(ThumbnailerTest, FailuresSayWhyInOneLineAndLeaveNoPicture)
+{
+    QFile(path("empty.3do")).open(QIODevice::WriteOnly);
+    QFile partial(path("partial.3do"));
+    ASSERT_TRUE(partial.open(QIODevice::WriteOnly) && partial.write(QByteArray(135, 'x')) == 135);
+    partial.close();
+    QFile old(path("old.png"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old picture") == 11);
+    old.close();
+
+    struct Case {
+        QStringList arguments;
+        QString reason;
+        const char* output;
+    };
+    const Case cases[] = {
+        {{"-s", "256", path("missing.3do"), path("out.png")}, "missing.3do: No such file", "out.png"},
+        {{"-s", "256", dir.path(), path("out.png")}, ": not a regular file", "out.png"},
+        {{"-s", "256", path("empty.3do"), path("out.png")}, "holds no complete polygon", "out.png"},
+        {{"-s", "256", path("partial.3do"), path("old.png")}, "holds no complete polygon", nullptr},
+        {{"-s", "0", path("partial.3do"), path("out.png")}, "size '0' is not a whole number", "out.png"},
+        {{"-s", "12x", path("partial.3do"), path("out.png")}, "size '12x'", "out.png"},
+        {{path("partial.3do"), path("out.png")}, "usage: 3dvorlan-thumbnailer -s SIZE", "out.png"},
+        {{"-s", "64", "--frob", path("partial.3do"), path("out.png")}, "unknown option --frob", "out.png"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Outcome r = run(c.arguments);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.errors.startsWith("3dvorlan-thumbnailer: ")) << r.errors.toStdString();
+        EXPECT_TRUE(r.errors.contains(c.reason)) << r.errors.toStdString();
+        EXPECT_EQ(r.errors.count('\n'), 1) << "one line";
+        if (c.output) {
+            EXPECT_FALSE(QFile::exists(path(c.output)));
+        }
+    }
+    QFile kept(path("old.png"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "old picture") << "an existing picture is untouched on failure";
+}
+
+TEST_F(ThumbnailerTest, AnOutputThatCannotBeWrittenIsReported)
+{
+    QFile object(path("one.3do"));
+    ASSERT_TRUE(object.open(QIODevice::WriteOnly));
+    ASSERT_EQ(object.write(QByteArray(136, '\0')), 136); // one record, zero corners
+    object.close();
+    const Outcome r = run({"-s", "32", path("one.3do"), path("no-such-folder/one.png")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.errors.startsWith("3dvorlan-thumbnailer: " + path("no-such-folder/one.png") + ": "))
+        << r.errors.toStdString();
+    EXPECT_EQ(r.errors.count('\n'), 1);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
