@@ -290,7 +290,11 @@ private:
             return ::rename(path_.c_str(), target.c_str()) == 0;
         if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
             return true;
-        return errno == EINVAL && ::link(path_.c_str(), target.c_str()) == 0;
+        // A file system without the no-replace flag: a new name cannot replace either.
+        if (errno != EINVAL || ::link(path_.c_str(), target.c_str()) != 0)
+            return false;
+        ::unlink(path_.c_str());
+        return true;
     }
 
     std::string folder_;
