@@ -19,6 +19,14 @@
 #define STATX_ATTR_MOUNT_ROOT 0x00002000
 #endif
 
+// The choice between renaming and writing in place takes its rules from the editors and
+// libraries users trust with their files: a file that cannot be opened for writing is
+// refused (Qt's QSaveFile); a renamed file must keep a single link and its owner and group,
+// checked on the new file after giving them (GLib's g_file_replace, Vim's backupcopy=auto,
+// Emacs's backup-by-copying-when-linked and -when-mismatch); attributes that cannot be kept
+// and a folder that takes no new file mean writing in place (Vim; QSaveFile's direct-write
+// fallback), with the old contents copied first and put back when the write fails (Vim's
+// backup with writebackup).
 namespace {
 
 // Symbolic links followed before giving up, as the kernel does.
@@ -144,26 +152,28 @@ void syncFolder(const std::string& folder)
         ::fsync(fd.get());
 }
 
-std::vector<std::string> attributeNames(const std::string* path, int fd)
+// The names of the file's extended attributes; false when they cannot be listed, but true
+// with none on a file system that has no extended attributes.
+bool attributeNames(const std::string* path, int fd, std::vector<std::string>& names)
 {
-    std::vector<std::string> names;
+    names.clear();
     for (;;) {
         ssize_t size = path ? ::listxattr(path->c_str(), nullptr, 0) : ::flistxattr(fd, nullptr, 0);
         if (size <= 0)
-            return names;  // none, or a file system without extended attributes
+            return size == 0 || errno == ENOTSUP;
         std::string list(std::size_t(size), '\0');
         size = path ? ::listxattr(path->c_str(), list.data(), list.size())
                     : ::flistxattr(fd, list.data(), list.size());
         if (size < 0 && errno == ERANGE)
             continue;  // grew meanwhile
         if (size < 0)
-            return names;
+            return false;
         for (std::size_t at = 0; at < std::size_t(size);) {
             std::size_t end = list.find('\0', at);
             names.push_back(list.substr(at, end - at));
             at = end + 1;
         }
-        return names;
+        return true;
     }
 }
 
@@ -172,7 +182,9 @@ std::vector<std::string> attributeNames(const std::string* path, int fd)
 // the folder's default ACL. False when any of that cannot be done.
 bool carryAttributes(const std::string& from, int to)
 {
-    std::vector<std::string> names = attributeNames(&from, -1);
+    std::vector<std::string> names, extra;
+    if (!attributeNames(&from, -1, names) || !attributeNames(nullptr, to, extra))
+        return false;
     for (const std::string& name : names) {
         ssize_t size = ::getxattr(from.c_str(), name.c_str(), nullptr, 0);
         if (size < 0)
@@ -182,7 +194,7 @@ bool carryAttributes(const std::string& from, int to)
         if (size < 0 || ::fsetxattr(to, name.c_str(), value.data(), std::size_t(size), 0) != 0)
             return false;
     }
-    for (const std::string& name : attributeNames(nullptr, to)) {
+    for (const std::string& name : extra) {
         if (std::find(names.begin(), names.end(), name) == names.end() &&
             ::fremovexattr(to, name.c_str()) != 0)
             return false;
@@ -447,8 +459,8 @@ bool SaveFileSafely(const std::string& fileName, const ContentWriter& write, con
     }
     if (S_ISDIR(old.st_mode))
         return false;
-    // The user's own right to write, not root's nor the real user's: a file he may not write
-    // is never replaced, even where its folder would let him.
+    // Judged with the effective ids, as open() judges: a file the user may not write is
+    // never replaced, even where its folder would let him replace it.
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
     if (!S_ISREG(old.st_mode))
