@@ -417,7 +417,7 @@ bool writeRegularInPlace(const std::string& target, const std::string& folder, c
     return ok;
 }
 
-bool writeSpecialInPlace(const std::string& target, const ContentWriter& write)
+bool writeDeviceInPlace(const std::string& target, const ContentWriter& write)
 {
     // Non-blocking open: a FIFO without a reader fails at once instead of hanging the caller.
     FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
@@ -464,7 +464,7 @@ bool SaveFileSafely(const std::string& fileName, const ContentWriter& write, con
     if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
         return false;
     if (!S_ISREG(old.st_mode))
-        return writeSpecialInPlace(target, write);
+        return writeDeviceInPlace(target, write);
     if (old.st_nlink == 1 && !isMountPoint(target, folder, old)) {
         Outcome outcome = replaceByRename(target, folder, name, &old, write, options.unnamedTemporary);
         if (outcome != Outcome::WriteInPlace)
