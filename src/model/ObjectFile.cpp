@@ -1,6 +1,7 @@
 #include "ObjectFile.h"
 
 #include "FileDescriptor.h"
+#include "SafeSave.h"
 
 #include <bit>
 #include <cerrno>
@@ -128,74 +129,6 @@ bool writeRecords(int fd, const tElement* first, int count)
     return writeAll(fd, out, used);
 }
 
-bool closeChecked(int fd)
-{
-    // On Linux the descriptor is gone even when close reports an error; never retry.
-    return ::close(fd) == 0;
-}
-
-// A device or FIFO cannot be replaced by a rename; it is written in place.
-bool writeInPlace(const std::string& target, const tElement* first, int count)
-{
-    // Non-blocking open: a FIFO without a reader fails at once instead of hanging the caller.
-    int fd = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) < 0) {
-        ::close(fd);
-        return false;
-    }
-    bool ok = writeRecords(fd, first, count);
-    ok = closeChecked(fd) && ok;
-    return ok;
-}
-
-mode_t modeForNewFile()
-{
-    // What open(..., 0666) would have given; the program is single-threaded, so reading
-    // the mask by setting it is harmless here.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
-
-int makeTemporary(const std::string& target, std::string& tempName)
-{
-    tempName = target + ".XXXXXX";
-    int fd = ::mkstemp(tempName.data());
-    if (fd >= 0 || errno != ENAMETOOLONG)
-        return fd;
-    // A name near the length limit leaves no room for the suffix: use a short name in the
-    // same folder, which the rename needs.
-    std::size_t slash = target.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-    tempName = folder + "/.3do.XXXXXX";
-    return ::mkstemp(tempName.data());
-}
-
-bool replaceAtomically(const std::string& target, const struct stat* existing,
-                       const tElement* first, int count)
-{
-    std::string tempName;
-    int fd = makeTemporary(target, tempName);
-    if (fd < 0)
-        return false;
-    mode_t mode = existing ? (existing->st_mode & 07777) : modeForNewFile();
-    // Permissions and owner are kept where the system lets us; failing that is no failed save.
-    [[maybe_unused]] int chmodResult = ::fchmod(fd, mode);
-    if (existing) {
-        [[maybe_unused]] int ignored = ::fchown(fd, existing->st_uid, existing->st_gid);
-    }
-    bool ok = writeRecords(fd, first, count);
-    ok = ok && ::fsync(fd) == 0;
-    ok = closeChecked(fd) && ok;
-    ok = ok && ::rename(tempName.c_str(), target.c_str()) == 0;
-    if (!ok)
-        ::unlink(tempName.c_str());
-    return ok;
-}
-
 // Cuts the decoded byte stream into records and appends each one to the list.
 class RecordSink {
 public:
@@ -307,25 +240,7 @@ bool WriteObjectFile(const std::string& fileName, const tElement* first, int cou
             return false;
     }
 
-    std::string target = fileName;
-    struct stat link;
-    if (::lstat(fileName.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        // Replace the file the link points to, not the link itself.
-        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-
-    struct stat existing;
-    if (::stat(target.c_str(), &existing) == 0) {
-        if (S_ISDIR(existing.st_mode))
-            return false;
-        if (!S_ISREG(existing.st_mode))
-            return writeInPlace(target, first, count);
-        return replaceAtomically(target, &existing, first, count);
-    }
-    return replaceAtomically(target, nullptr, first, count);
+    return SaveFileSafely(fileName, [&](int fd) { return writeRecords(fd, first, count); });
 }
 
 bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load)

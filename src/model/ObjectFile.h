@@ -9,7 +9,8 @@
 inline constexpr std::size_t kObjectRecordSize = 136;
 
 // Writes count polygons from first on, following next. True only when the file was written
-// completely; the file is replaced atomically, so on false any earlier file is unchanged.
+// completely and synced; on false any earlier file is unchanged. How the file is replaced,
+// and which files are never replaced, is told in SafeSave.h.
 bool WriteObjectFile(const std::string& fileName, const tElement* first, int count);
 
 // Appends one polygon per complete record to list, settling textures by the texture rule.

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Puts the whole new contents into the open descriptor it is given, from its start; false on
+// the first failed write.
+using ContentWriter = std::function<bool(int fd)>;
+
+struct SafeSaveOptions {
+    // Where the copy of the old contents goes, in this order, when the target must be written
+    // in place and its own folder takes no new file.
+    std::vector<std::string> backupFolders = DefaultBackupFolders();
+    // Off only to exercise the named temporary file that file systems without unnamed ones get.
+    bool unnamedTemporary = true;
+
+    static std::vector<std::string> DefaultBackupFolders();
+};
+
+// Saves the contents under fileName without ever losing the file's earlier contents and
+// without changing what the user sees of it besides them:
+// - A symbolic link is followed to the file it names, which is created if it does not exist.
+// - An existing file the user may not write is left alone and the save fails.
+// - A regular file with one link, whose owner, group, mode and extended attributes (ACLs
+//   among them) a new file in its folder can take, is replaced by renaming a new, synced file
+//   over it; the new file has no name until then, so a crash leaves nothing behind.
+// - Any other file the user may write (hard links, another owner, a read-only folder, a
+//   mounted file, attributes a new file cannot take) is written in place: its old contents
+//   are first copied to a file in its folder (or, failing that, the first backup folder
+//   that takes it), kept until the new contents are synced and copied back when writing
+//   fails. The copy is removed once the save has ended either way, and remains only when the
+//   process dies during the write or the copying back fails, so the old contents can still
+//   be had.
+// - A device or FIFO is written in place as it is; a FIFO without a reader fails at once.
+// - A new file gets the mode 0666 limited by the umask or the folder's default ACL.
+// True only when the new contents are complete and synced.
+bool SaveFileSafely(const std::string& fileName, const ContentWriter& write,
+                    const SafeSaveOptions& options = {});
