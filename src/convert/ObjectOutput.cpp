@@ -1,31 +1,29 @@
 #include "ObjectOutput.h"
 
 #include "ObjectFile.h"
+#include "ObjectRecord.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <vector>
 
-#include <fcntl.h>
-#include <unistd.h>
+namespace {
+constexpr std::size_t kBufferBytes = 1 << 20;
+}
 
 ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
     : target_(std::move(target)), chunk_(chunk > 0 ? chunk : 1)
 {
 }
 
-ObjectFileOutput::~ObjectFileOutput()
-{
-    if (!scratch_.empty())
-        ::unlink(scratch_.c_str());
-}
-
 bool ObjectFileOutput::add(const tElement& polygon)
 {
     if (!error_.empty())
         return false;
-    if (list_.Count() >= chunk_ && !spill())
+    if (streaming_)
+        return stream(polygon);
+    if (list_.Count() >= chunk_ && !startStream())
         return false;
+    if (streaming_)
+        return stream(polygon);
     if (!list_.Add(polygon)) {
         error_ = "not enough memory";
         return false;
@@ -33,68 +31,46 @@ bool ObjectFileOutput::add(const tElement& polygon)
     return true;
 }
 
-bool ObjectFileOutput::spill()
+bool ObjectFileOutput::startStream()
 {
-    if (scratch_.empty()) {
-        if (!staged_.open(target_, error_))
-            return false;
-        scratch_ = FolderOf(target_) + "/.vorlan-chunk.XXXXXX";
-        int fd = ::mkstemp(scratch_.data());
-        if (fd < 0) {
-            error_ = SystemReason(errno);
-            scratch_.clear();
-            return false;
-        }
-        ::close(fd);
-    }
-    if (!WriteObjectFile(scratch_, list_.First(), list_.Count())) {
-        error_ = "cannot be written";
+    if (!staged_.open(target_, error_))
         return false;
-    }
-    int fd = ::open(scratch_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error_ = SystemReason(errno);
-        return false;
-    }
-    std::vector<char> buffer(1 << 20);
-    bool ok = true;
-    for (;;) {
-        ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error_ = SystemReason(errno);
-            ok = false;
-        }
-        if (n <= 0)
-            break;
-        if (!staged_.write(buffer.data(), std::size_t(n))) {
-            error_ = "cannot be written";
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
+    streaming_ = true;
+    buffer_.resize(kBufferBytes + 2 * kObjectRecordSize);
+    for (const tElement* e = list_.First(); e; e = e->next)
+        if (!stream(*e))
+            return false;
     list_.Clear();
+    return true;
+}
+
+bool ObjectFileOutput::stream(const tElement& polygon)
+{
+    uint8_t record[kObjectRecordSize];
+    EncodeObjectRecord(polygon, record);
+    used_ += TranslateLineEnds(record, buffer_.data() + used_);
+    return used_ < kBufferBytes || flush();
+}
+
+bool ObjectFileOutput::flush()
+{
+    bool ok = staged_.write(buffer_.data(), used_);
+    used_ = 0;
+    if (!ok)
+        error_ = SystemReason(errno);
     return ok;
 }
 
 bool ObjectFileOutput::finish(std::string& error)
 {
-    if (!error_.empty()) {
-        error = error_;
-        return false;
+    if (error_.empty() && !streaming_) {
+        errno = 0;
+        if (!WriteObjectFile(target_, list_.First(), list_.Count()))
+            error_ = errno ? SystemReason(errno) : "cannot be written";
+    } else if (error_.empty()) {
+        if (flush())
+            staged_.commit(error_);
     }
-    if (scratch_.empty()) {
-        if (!WriteObjectFile(target_, list_.First(), list_.Count())) {
-            error = "cannot be written";
-            return false;
-        }
-        return true;
-    }
-    if ((list_.Count() > 0 && !spill()) || !staged_.commit(error_)) {
-        error = error_;
-        return false;
-    }
-    return true;
+    error = error_;
+    return error_.empty();
 }
