@@ -62,7 +62,8 @@ done
 # The import library allocates by the counts a file claims; -timeout reports a hang.
 echo "== fuzz_mesh_import for ${seconds}s"
 mkdir -p "$build/findings/mesh"
-"$build/src/convert/fuzz/fuzz_mesh_import" -max_total_time="$seconds" -max_len=8192 -timeout=10 \
-  -rss_limit_mb=2048 -artifact_prefix="$build/findings/mesh/" -print_final_stats=1 \
-  "$corpus/mesh" || status=1
+LSAN_OPTIONS="suppressions=$root/src/convert/fuzz/import-library-leaks.supp" \
+  "$build/src/convert/fuzz/fuzz_mesh_import" -max_total_time="$seconds" -max_len=8192 \
+  -timeout=10 -rss_limit_mb=2048 -artifact_prefix="$build/findings/mesh/" \
+  -print_final_stats=1 "$corpus/mesh" || status=1
 exit $status

@@ -83,6 +83,7 @@ TEST(ConvertCommand, BadInputGivesOneLineStatusOneAndNoOutput)
     writeBytes(dir.file("short.stl"), stl);
     std::ofstream(dir.file("points.obj")) << "v 0 0 0\nv 1 0 0\np 1\np 2\n";
     std::ofstream(dir.file("flat.obj")) << "v 1 1 1\nv 1 1 1\nv 1 1 1\nf 1 2 3\n";
+    std::ofstream(dir.file("tri.obj")) << "v 0 0 0\nv 9 0 0\nv 0 9 0\nf 1 2 3\n";
     std::ofstream(dir.file("notes.xyz9")) << "hello\n";
     Bytes cut = readBytes(kExamples + "/cube.3do");
     cut.resize(cut.size() - 3);
@@ -100,7 +101,8 @@ TEST(ConvertCommand, BadInputGivesOneLineStatusOneAndNoOutput)
         {"folder", {d + "/folder.obj", d + "/o.3do"}, d + "/folder.obj", "is a folder"},
         {"cut object", {d + "/cut.3do", d + "/o.obj"}, d + "/cut.3do", "truncated"},
         {"unwritable", {cube, d + "/none/o.glb"}, d + "/none/o.glb", "No such file"},
-        {"unwritable object", {d + "/flat.obj", d + "/none/o.3do"}, d + "/flat.obj", "no face"},
+        // The reason comes from the object file writer, which may word it its own way.
+        {"unwritable object", {d + "/tri.obj", d + "/none/o.3do"}, d + "/none/o.3do", ""},
         {"unknown output", {cube, d + "/o.dwg"}, d + "/o.dwg", "cannot write '.dwg'"},
     };
     const auto before = listFolder(d);
@@ -201,7 +203,9 @@ TEST(ConvertCommand, PictureOfAnObject)
     ASSERT_EQ(r.status, 0) << r.err;
     QImage bare(QString::fromStdString(png));
     // The ground fills the bottom corners green; without it they show the cleared background.
-    EXPECT_GT(qGreen(withGround.pixel(0, 47)), 100);
+    const QRgb corner = withGround.pixel(0, 47);
+    EXPECT_GT(qGreen(corner), qRed(corner));
+    EXPECT_GT(qGreen(corner), qBlue(corner));
     EXPECT_NE(bare.pixel(0, 47), withGround.pixel(0, 47));
 #else
     EXPECT_EQ(r.status, 1);

@@ -5,6 +5,7 @@
 #include "Latin1.h"
 #include "ObjectFile.h"
 #include "ObjectOutput.h"
+#include "Progress.h"
 #include "TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,11 @@
 #include <array>
 #include <cstring>
 #include <tuple>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
 
 namespace {
 
@@ -348,6 +354,50 @@ TEST(ConvertObjectOutput, ChunksGiveTheSameFileAsOneWrite)
     std::string error;
     EXPECT_FALSE(added && nowhere.finish(error));
     EXPECT_FALSE(nowhere.error().empty());
+}
+
+TEST(ConvertProgress, BarOnlyOnATerminalAndNotWhenQuiet)
+{
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    ::fcntl(master, F_SETFL, O_NONBLOCK);
+    std::FILE* terminal = ::fdopen(slave, "w");
+    auto drawn = [&] {
+        std::string all;
+        char text[512];
+        for (;;) {
+            pollfd p{master, POLLIN, 0};
+            if (::poll(&p, 1, 200) <= 0)
+                return all;
+            ssize_t n = ::read(master, text, sizeof text);
+            if (n <= 0)
+                return all;
+            all.append(text, std::size_t(n));
+        }
+    };
+    {
+        ProgressBar quiet(false, terminal);
+        quiet.start("mesh.stl");
+        quiet.update(0.5f);
+    }
+    EXPECT_EQ(drawn(), "");
+    {
+        ProgressBar bar(true, terminal);
+        bar.start("mesh.stl");
+        bar.update(0.5f);
+    }
+    std::string text = drawn();
+    EXPECT_NE(text.find("mesh.stl"), std::string::npos) << text;
+    EXPECT_NE(text.find(" 50%"), std::string::npos) << text;
+    EXPECT_NE(text.find("\033[K"), std::string::npos) << "the bar is cleared at the end";
+    std::fclose(terminal);
+    ::close(master);
+
+    TempDir dir;
+    std::FILE* file = std::fopen(dir.file("log").c_str(), "w");
+    ProgressBar notTerminal(true, file);
+    EXPECT_FALSE(notTerminal.enabled());
+    std::fclose(file);
 }
 
 } // namespace
