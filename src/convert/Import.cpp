@@ -19,7 +19,22 @@
 #include <map>
 #include <memory>
 #include <new>
+#include <stdexcept>
+
 #include <sys/stat.h>
+
+// Debian builds the import library with its internal checks on, and a failed check ends the
+// process (a broken 3MF file does it). The library calls its check handler through the
+// dynamic linker, so the program's own definition takes its place: the check throws, and the
+// library's reader turns that into a read error of the one file.
+namespace Assimp {
+void aiAssertViolation(const char* failedExpression, const char* file, int line);
+void aiAssertViolation(const char* failedExpression, const char*, int)
+{
+    throw std::runtime_error(std::string("broken file: the reader's check '") + failedExpression +
+                             "' failed");
+}
+} // namespace Assimp
 
 namespace {
 
@@ -166,12 +181,19 @@ public:
             useVertexColours_ = true;
             return;
         }
+        // Readers give every mesh a material; one they made up themselves (named as the
+        // library's default, or unnamed without a base colour) says nothing of the colour.
         aiColor4D diffuse;
         aiString name;
-        if (material && material->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0 &&
+        if (!material)
+            return;
+        if (material->Get(AI_MATKEY_BASE_COLOR, diffuse) == AI_SUCCESS) {
+            fixed_ = {channel(diffuse.r), channel(diffuse.g), channel(diffuse.b)};
+            return;
+        }
+        if (material->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0 &&
             std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME &&
-            (material->Get(AI_MATKEY_BASE_COLOR, diffuse) == AI_SUCCESS ||
-             material->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) == AI_SUCCESS))
+            material->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) == AI_SUCCESS)
             fixed_ = {channel(diffuse.r), channel(diffuse.g), channel(diffuse.b)};
     }
 

@@ -89,6 +89,13 @@ TEST(ConvertCommand, BadInputGivesOneLineStatusOneAndNoOutput)
     cut.resize(cut.size() - 3);
     writeBytes(dir.file("cut.3do"), cut);
     ::mkdir(dir.file("folder.obj").c_str(), 0755);
+    // A 3MF package with five bytes of its model's compressed data swapped: the import
+    // library's own internal check fails on it, which used to end the process.
+    Bytes package = readBytes("/usr/share/assimp/models/3MF/box.3mf");
+    ASSERT_GT(package.size(), 117u);
+    for (auto [at, value] : {std::pair{111, 0240}, {112, 0361}, {113, 0247}, {114, 0203}, {116, 0266}})
+        package[std::size_t(at)] = uint8_t(value);
+    writeBytes(dir.file("broken.3mf"), package);
     const std::string cube = kExamples + "/cube.3do";
 
     const BadCase cases[] = {
@@ -99,6 +106,7 @@ TEST(ConvertCommand, BadInputGivesOneLineStatusOneAndNoOutput)
         {"no faces", {d + "/points.obj", d + "/o.3do"}, d + "/points.obj", "faces"},
         {"only degenerate", {d + "/flat.obj", d + "/o.3do"}, d + "/flat.obj", "no face"},
         {"folder", {d + "/folder.obj", d + "/o.3do"}, d + "/folder.obj", "is a folder"},
+        {"reader's check", {d + "/broken.3mf", d + "/o.3do"}, d + "/broken.3mf", "broken file"},
         {"cut object", {d + "/cut.3do", d + "/o.obj"}, d + "/cut.3do", "truncated"},
         {"unwritable", {cube, d + "/none/o.glb"}, d + "/none/o.glb", "No such file"},
         // The reason comes from the object file writer, which may word it its own way.
