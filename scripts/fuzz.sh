@@ -40,16 +40,14 @@ open(f"{corpus}/bitmap/topdown", "wb").write(header + info + rows)
 PY
 
 # Mesh seeds: small files of the Open Asset Import Library's test models, each behind the
-# byte that selects its format (0 obj, 1 stl, 2 ply, 3 off, 4 glb, 5 gltf, 6 3mf).
+# byte that selects its format (0 obj, 1 stl, 2 off, 3 glb, 4 gltf, 5 3mf).
 models=/usr/share/assimp/models
 seed() { { printf "\\$(printf %03o "$1")"; cat "$models/$2"; } > "$corpus/mesh/$(basename "$2")"; }
 seed 0 OBJ/box.obj
 seed 1 STL/triangle.stl
-seed 2 PLY/cube.ply
-seed 2 PLY/cube_binary.ply
-seed 3 OFF/Cube.off
-seed 4 glTF2/BoxTextured-glTF-Binary/BoxTextured.glb
-seed 6 3MF/box.3mf
+seed 2 OFF/Cube.off
+seed 3 glTF2/BoxTextured-glTF-Binary/BoxTextured.glb
+seed 5 3MF/box.3mf
 
 status=0
 for target in object bitmap; do

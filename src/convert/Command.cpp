@@ -15,8 +15,10 @@
 #include <new>
 #include <sstream>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -224,10 +226,12 @@ public:
         const std::string outExt = extensionOf(out);
         if (!checkOutputKind(out, outExt) || !checkInput(in, inExt))
             return false;
-        progress_.start(in);
-        if (inExt == "3do")
-            return fromObject(in, out, outExt);
-        return fromMesh(in, out, outExt);
+        return isolated(in, out, [&] {
+            progress_.start(in);
+            if (inExt == "3do")
+                return fromObject(in, out, outExt);
+            return fromMesh(in, out, outExt);
+        });
     }
 
     bool describe(const std::string& in)
@@ -235,6 +239,57 @@ public:
         const std::string inExt = extensionOf(in);
         if (!checkInput(in, inExt))
             return false;
+        return isolated(in, "", [&] { return describeChecked(in, inExt); });
+    }
+
+private:
+    // Some readers of the import library crash on broken files (a binary PLY with a garbled
+    // header, for one). Each file is therefore converted in a child process: a crash there
+    // is reported as that file's failure and the other files of a batch go on.
+    template <class Work>
+    bool isolated(const std::string& in, const std::string& out, Work work)
+    {
+        std::fflush(nullptr);
+        pid_t child = ::fork();
+        if (child < 0)
+            return work();   // no process to spare: convert in this one
+        if (child == 0) {
+            bool ok = work();
+            progress_.done();
+            std::fflush(nullptr);
+            ::_exit(ok ? 0 : 1);
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFEXITED(status))
+            return WEXITSTATUS(status) == 0;
+        if (progress_.enabled())
+            std::fputs("\r\033[K", services_.err);
+        if (!out.empty())
+            removeStaged(out);
+        return fail(in, "the import library crashed reading it (signal " +
+                            std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0) + ")");
+    }
+
+    // What a crashed child may have left: the staged file beside the target.
+    static void removeStaged(const std::string& out)
+    {
+        const std::string folder = FolderOf(out);
+        const std::string prefix = "." + out.substr(out.find_last_of('/') + 1) + ".";
+        DIR* dir = ::opendir(folder.c_str());
+        if (!dir)
+            return;
+        while (const dirent* entry = ::readdir(dir)) {
+            std::string name = entry->d_name;
+            if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0)
+                ::unlink((folder + "/" + name).c_str());
+        }
+        ::closedir(dir);
+    }
+
+    bool describeChecked(const std::string& in, const std::string& inExt)
+    {
         CDynArray list;
         if (inExt == "3do") {
             if (!readObject(in, list))
@@ -251,7 +306,6 @@ public:
         return true;
     }
 
-private:
     bool fail(const std::string& file, const std::string& reason)
     {
         progress_.done();

