@@ -5,7 +5,8 @@ packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt
           libgl-dev libglu1-mesa-dev libgl1-mesa-dri libgtest-dev libacl1-dev
           xvfb xauth fonts-dejavu-core
           libegl-dev libegl-mesa0
-          shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin man-db)
+          shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin man-db
+          libassimp-dev assimp-utils assimp-testmodels time)
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi

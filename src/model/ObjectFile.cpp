@@ -1,6 +1,7 @@
 #include "ObjectFile.h"
 
 #include "FileDescriptor.h"
+#include "ObjectRecord.h"
 #include "SafeSave.h"
 
 #include <bit>
@@ -33,25 +34,9 @@ constexpr std::size_t kIoBuffer = 64 * 1024;
 
 using Record = uint8_t[kObjectRecordSize];
 
-void putU32(uint8_t* at, uint32_t v)
-{
-    at[0] = uint8_t(v);
-    at[1] = uint8_t(v >> 8);
-    at[2] = uint8_t(v >> 16);
-    at[3] = uint8_t(v >> 24);
-}
-
 uint32_t getU32(const uint8_t* at)
 {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-// The text, cut so that it and its terminator fit; the rest of the field stays zero, so a
-// reader that looks past the terminator finds nothing of an earlier, longer text.
-void putText(uint8_t* at, std::size_t field, const std::string& text)
-{
-    std::size_t n = text.size() < field - 1 ? text.size() : field - 1;
-    std::memcpy(at, text.data(), n);
 }
 
 std::string getText(const uint8_t* at, std::size_t field)
@@ -63,16 +48,7 @@ std::string getText(const uint8_t* at, std::size_t field)
 
 void encode(const tElement& e, Record& r)
 {
-    std::memset(r, 0, sizeof r);
-    putText(r + kTypeAt, kTypeField, e.type);
-    putText(r + kNameAt, kNameField, e.name);
-    for (int i = 0; i < 12; ++i)
-        putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
-    putU32(r + kColorAt, uint32_t(e.color));
-    putU32(r + kColorAt + 4, uint32_t(e.red));
-    putU32(r + kColorAt + 8, uint32_t(e.green));
-    putU32(r + kColorAt + 12, uint32_t(e.blue));
-    putText(r + kTextureAt, kTextureField, e.texture);
+    EncodeObjectRecord(e, r);
 }
 
 void decode(const Record& r, tElement& e)

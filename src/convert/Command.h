@@ -1,0 +1,42 @@
+#pragma once
+
+#include "DynArray.h"
+#include "Export.h"
+#include "Import.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a picture shows, as the command line gives it.
+struct PictureRequest {
+    int width = 523;
+    int height = 530;
+    float turn[3] = {0, 0, 0};     // degrees about X, Y, Z
+    int light[3] = {3, 7, 10};     // ambient, diffuse, specular, 1..10
+    bool ground = true;
+    bool axes = true;
+};
+
+// Draws the object (textures named relative to the current folder) and encodes it as PNG.
+using PictureMaker = std::function<bool(CDynArray& list, const PictureRequest& request,
+                                        std::vector<uint8_t>& png, std::string& error)>;
+
+// The services the command gets from outside the library.
+struct CommandServices {
+    ImageDecoder decodeImage;
+    PngEncoder encodePng;
+    PictureMaker makePicture;   // empty when the build has no picture library
+    std::string version;
+    std::FILE* out = stdout;
+    std::FILE* err = stderr;
+};
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;   // a file could not be converted
+inline constexpr int kExitUsage = 2;    // the command line is wrong
+
+// Runs the converter on the arguments after the program name; returns the exit status.
+int RunConvertCommand(const std::vector<std::string>& arguments, const CommandServices& services);

@@ -1,0 +1,671 @@
+#include "Import.h"
+
+#include "Latin1.h"
+
+#include <assimp/DefaultIOSystem.h>
+#include <assimp/Importer.hpp>
+#include <assimp/ProgressHandler.hpp>
+#include <assimp/commonMetaData.h>
+#include <assimp/material.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <memory>
+#include <new>
+#include <stdexcept>
+
+#include <sys/stat.h>
+
+// Debian builds the import library with its internal checks on, and a failed check ends the
+// process (a broken 3MF file does it). The library calls its check handler through the
+// dynamic linker, so the program's own definition takes its place: the check throws, and the
+// library's reader turns that into a read error of the one file.
+namespace Assimp {
+void aiAssertViolation(const char* failedExpression, const char* file, int line);
+void aiAssertViolation(const char* failedExpression, const char*, int)
+{
+    throw std::runtime_error(std::string("broken file: the reader's check '") + failedExpression +
+                             "' failed");
+}
+} // namespace Assimp
+
+namespace {
+
+using Vec = std::array<double, 3>;
+
+constexpr int kNeutralGrey = 160;
+// Ear clipping costs the square of the corners; beyond this a fan is good enough.
+constexpr std::size_t kEarClippingLimit = 512;
+
+struct Instance {
+    const aiMesh* mesh;
+    aiMatrix4x4 transform;
+    bool identity;
+    bool mirrored;       // the transform turns the faces inside out
+    std::string name;
+};
+
+bool isRegularFile(const char* name)
+{
+    struct stat st;
+    return ::stat(name, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The library's own file access, refusing anything but regular files: a FIFO or device
+// named by a model (or given as the model) would otherwise block or never end.
+class RegularFileSystem : public Assimp::DefaultIOSystem {
+public:
+    bool Exists(const char* file) const override { return isRegularFile(file); }
+    Assimp::IOStream* Open(const char* file, const char* mode) override
+    {
+        if (!isRegularFile(file))
+            return nullptr;
+        return DefaultIOSystem::Open(file, mode);
+    }
+};
+
+class ProgressRelay : public Assimp::ProgressHandler {
+public:
+    explicit ProgressRelay(const ProgressCallback& callback) : callback_(callback) {}
+    bool Update(float percentage) override
+    {
+        if (callback_ && percentage >= 0.0f)
+            callback_(std::clamp(percentage, 0.0f, 1.0f) * 0.5f);
+        return true;
+    }
+
+private:
+    const ProgressCallback& callback_;
+};
+
+std::vector<Instance> collectInstances(const aiScene& scene)
+{
+    std::vector<Instance> out;
+    if (!scene.mRootNode) {
+        for (unsigned i = 0; i < scene.mNumMeshes; ++i)
+            out.push_back({scene.mMeshes[i], aiMatrix4x4(), true, false, ""});
+        return out;
+    }
+    // An explicit stack: a deep hierarchy must not overflow the call stack.
+    std::vector<std::pair<const aiNode*, aiMatrix4x4>> stack{{scene.mRootNode, aiMatrix4x4()}};
+    while (!stack.empty()) {
+        auto [node, parent] = stack.back();
+        stack.pop_back();
+        aiMatrix4x4 world = parent * node->mTransformation;
+        bool identity = world.IsIdentity();
+        bool mirrored = world.Determinant() < 0;
+        for (unsigned i = 0; i < node->mNumMeshes; ++i) {
+            unsigned index = node->mMeshes[i];
+            if (index < scene.mNumMeshes)
+                out.push_back({scene.mMeshes[index], world, identity, mirrored,
+                               node->mName.C_Str()});
+        }
+        for (unsigned i = node->mNumChildren; i-- > 0;)
+            stack.push_back({node->mChildren[i], world});
+    }
+    return out;
+}
+
+struct Placement {
+    bool zUp = false;
+    double centre[3] = {0, 0, 0};
+    double factor = 1.0;
+
+    Vec place(const Instance& in, const aiVector3D& v) const
+    {
+        aiVector3D p = in.identity ? v : in.transform * v;
+        Vec out{p.x, p.y, p.z};
+        if (zUp)
+            out = {p.x, p.z, -p.y};   // a turn about X: handedness and winding are kept
+        for (int k = 0; k < 3; ++k)
+            out[k] = (out[k] - centre[k]) * factor;
+        return out;
+    }
+};
+
+bool finite(const Vec& v)
+{
+    return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+}
+
+bool hasSurface(const aiMesh& mesh)
+{
+    for (unsigned f = 0; f < mesh.mNumFaces; ++f)
+        if (mesh.mFaces[f].mNumIndices >= 3)
+            return true;
+    return false;
+}
+
+// The RGB of one material, a mesh's vertex colours or a picture, as the faces will take it.
+struct Colour {
+    int r = kNeutralGrey, g = kNeutralGrey, b = kNeutralGrey;
+};
+
+int channel(float v)
+{
+    if (!(v >= 0.0f))
+        return 0;
+    if (v >= 1.0f)
+        return 255;
+    return int(std::lround(v * 255.0f));
+}
+
+class ColourSource {
+public:
+    ColourSource(const aiScene& scene, const ImportContext& context)
+        : scene_(scene), context_(context)
+    {
+    }
+
+    // How the faces of a mesh are coloured, settled once per mesh.
+    void begin(const aiMesh& mesh)
+    {
+        mesh_ = &mesh;
+        picture_ = nullptr;
+        useVertexColours_ = false;
+        fixed_ = Colour();
+        const aiMaterial* material =
+            mesh.mMaterialIndex < scene_.mNumMaterials ? scene_.mMaterials[mesh.mMaterialIndex] : nullptr;
+        if (material && mesh.HasTextureCoords(0))
+            picture_ = texture(*material);
+        if (picture_)
+            return;
+        if (mesh.HasVertexColors(0)) {
+            useVertexColours_ = true;
+            return;
+        }
+        // Readers give every mesh a material; one they made up themselves (named as the
+        // library's default, or unnamed without a base colour) says nothing of the colour.
+        aiColor4D diffuse;
+        aiString name;
+        if (!material)
+            return;
+        if (material->Get(AI_MATKEY_BASE_COLOR, diffuse) == AI_SUCCESS) {
+            fixed_ = {channel(diffuse.r), channel(diffuse.g), channel(diffuse.b)};
+            return;
+        }
+        if (material->Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0 &&
+            std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME &&
+            material->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse) == AI_SUCCESS)
+            fixed_ = {channel(diffuse.r), channel(diffuse.g), channel(diffuse.b)};
+    }
+
+    Colour of(const unsigned* indices, unsigned count) const
+    {
+        if (picture_) {
+            double u = 0, v = 0;
+            for (unsigned i = 0; i < count; ++i) {
+                u += mesh_->mTextureCoords[0][indices[i]].x;
+                v += mesh_->mTextureCoords[0][indices[i]].y;
+            }
+            return sample(*picture_, u / count, v / count);
+        }
+        if (useVertexColours_) {
+            float r = 0, g = 0, b = 0;
+            for (unsigned i = 0; i < count; ++i) {
+                const aiColor4D& c = mesh_->mColors[0][indices[i]];
+                r += c.r;
+                g += c.g;
+                b += c.b;
+            }
+            return {channel(r / count), channel(g / count), channel(b / count)};
+        }
+        return fixed_;
+    }
+
+private:
+    static Colour sample(const RgbaImage& image, double u, double v)
+    {
+        // Texture coordinates repeat; v runs from the bottom row up.
+        u -= std::floor(u);
+        v -= std::floor(v);
+        if (!std::isfinite(u) || !std::isfinite(v))
+            return {};
+        int x = std::clamp(int(u * image.width), 0, image.width - 1);
+        int y = std::clamp(int((1.0 - v) * image.height), 0, image.height - 1);
+        const uint8_t* p = &image.pixels[(std::size_t(y) * image.width + x) * 4];
+        return {p[0], p[1], p[2]};
+    }
+
+    const RgbaImage* texture(const aiMaterial& material)
+    {
+        aiString path;
+        if (material.GetTexture(aiTextureType_BASE_COLOR, 0, &path) != AI_SUCCESS &&
+            material.GetTexture(aiTextureType_DIFFUSE, 0, &path) != AI_SUCCESS)
+            return nullptr;
+        std::string key = path.C_Str();
+        auto found = cache_.find(key);
+        if (found != cache_.end())
+            return found->second.width > 0 ? &found->second : nullptr;
+        RgbaImage& image = cache_[key];
+        load(key, image);
+        return image.width > 0 ? &image : nullptr;
+    }
+
+    void load(const std::string& key, RgbaImage& image)
+    {
+        image = RgbaImage();
+        if (const aiTexture* embedded = scene_.GetEmbeddedTexture(key.c_str())) {
+            if (embedded->mHeight == 0) {
+                if (context_.decodeImage && embedded->pcData)
+                    decode(reinterpret_cast<const uint8_t*>(embedded->pcData), embedded->mWidth, image);
+            } else if (embedded->pcData && embedded->mWidth < 65536 && embedded->mHeight < 65536) {
+                image.width = int(embedded->mWidth);
+                image.height = int(embedded->mHeight);
+                image.pixels.resize(std::size_t(image.width) * image.height * 4);
+                for (std::size_t i = 0; i < std::size_t(image.width) * image.height; ++i) {
+                    const aiTexel& t = embedded->pcData[i];
+                    uint8_t* p = &image.pixels[i * 4];
+                    p[0] = t.r, p[1] = t.g, p[2] = t.b, p[3] = t.a;
+                }
+            }
+            return;
+        }
+        if (!context_.decodeImage || key.empty() || key[0] == '*')
+            return;
+        std::string file = key;
+        std::replace(file.begin(), file.end(), '\\', '/');
+        if (file[0] != '/' && !context_.folder.empty())
+            file = context_.folder + "/" + file;
+        if (!isRegularFile(file.c_str()))
+            return;
+        std::ifstream in(file, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!bytes.empty())
+            decode(bytes.data(), bytes.size(), image);
+    }
+
+    void decode(const uint8_t* data, std::size_t size, RgbaImage& image)
+    {
+        if (!context_.decodeImage(data, size, image) || image.width <= 0 || image.height <= 0 ||
+            image.pixels.size() != std::size_t(image.width) * image.height * 4)
+            image = RgbaImage();
+    }
+
+    const aiScene& scene_;
+    const ImportContext& context_;
+    std::map<std::string, RgbaImage> cache_;
+    const aiMesh* mesh_ = nullptr;
+    const RgbaImage* picture_ = nullptr;
+    bool useVertexColours_ = false;
+    Colour fixed_;
+};
+
+// Splits a face of more than four corners into triangles of the same turning sense, by
+// clipping ears in the plane the face mostly lies in. Corner lists are indices into pts.
+void splitFace(const std::vector<Vec>& pts, std::vector<std::array<int, 3>>& out)
+{
+    const int n = int(pts.size());
+    auto fan = [&](const std::vector<int>& ring) {
+        for (std::size_t i = 1; i + 1 < ring.size(); ++i)
+            out.push_back({ring[0], ring[i], ring[i + 1]});
+    };
+    std::vector<int> ring(n);
+    for (int i = 0; i < n; ++i)
+        ring[i] = i;
+    if (std::size_t(n) > kEarClippingLimit) {
+        fan(ring);
+        return;
+    }
+    // Newell's normal; drop its largest axis to work in 2D.
+    Vec normal{0, 0, 0};
+    for (int i = 0; i < n; ++i) {
+        const Vec& a = pts[i];
+        const Vec& b = pts[(i + 1) % n];
+        normal[0] += (a[1] - b[1]) * (a[2] + b[2]);
+        normal[1] += (a[2] - b[2]) * (a[0] + b[0]);
+        normal[2] += (a[0] - b[0]) * (a[1] + b[1]);
+    }
+    int drop = 0;
+    for (int k = 1; k < 3; ++k)
+        if (std::fabs(normal[k]) > std::fabs(normal[drop]))
+            drop = k;
+    const int ax = (drop + 1) % 3, ay = (drop + 2) % 3;
+    const double sense = normal[drop] >= 0 ? 1.0 : -1.0;
+    auto cross = [&](int a, int b, int c) {
+        return ((pts[b][ax] - pts[a][ax]) * (pts[c][ay] - pts[a][ay]) -
+                (pts[b][ay] - pts[a][ay]) * (pts[c][ax] - pts[a][ax])) * sense;
+    };
+    auto inside = [&](int p, int a, int b, int c) {
+        return cross(a, b, p) >= 0 && cross(b, c, p) >= 0 && cross(c, a, p) >= 0;
+    };
+    while (ring.size() > 3) {
+        const std::size_t m = ring.size();
+        bool clipped = false;
+        for (std::size_t i = 0; i < m && !clipped; ++i) {
+            int a = ring[(i + m - 1) % m], b = ring[i], c = ring[(i + 1) % m];
+            if (cross(a, b, c) <= 0)
+                continue;
+            bool ear = true;
+            for (int p : ring)
+                if (p != a && p != b && p != c && inside(p, a, b, c)) {
+                    ear = false;
+                    break;
+                }
+            if (!ear)
+                continue;
+            out.push_back({a, b, c});
+            ring.erase(ring.begin() + std::ptrdiff_t(i));
+            clipped = true;
+        }
+        if (!clipped) {
+            // Self-intersecting or flat: no ear left, so the rest goes as a fan.
+            fan(ring);
+            return;
+        }
+    }
+    out.push_back({ring[0], ring[1], ring[2]});
+}
+
+class Converter {
+public:
+    Converter(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
+              ImportReport& report)
+        : scene_(scene), context_(context), sink_(sink), report_(report), colours_(scene, context)
+    {
+    }
+
+    bool run(std::string& error)
+    {
+        std::vector<Instance> instances = collectInstances(scene_);
+        std::size_t faces = 0;
+        bool surface = false;
+        for (const Instance& in : instances) {
+            faces += in.mesh->mNumFaces;
+            surface = surface || hasSurface(*in.mesh);
+        }
+        if (!surface) {
+            error = "holds no faces";
+            return false;
+        }
+        if (faces > context_.options.maxPolygons) {
+            error = "has " + std::to_string(faces) + " faces, more than the " +
+                    std::to_string(context_.options.maxPolygons) + " an object may have";
+            return false;
+        }
+        settlePlacement(instances);
+        ngonEncoded_ = writtenByAssimpAsGltf();
+        totalFaces_ = faces;
+        for (const Instance& in : instances)
+            if (!convert(in, error))
+                return false;
+        if (report_.polygons == 0) {
+            error = "holds no face that makes a polygon (" + std::to_string(report_.degenerate) +
+                    " degenerate)";
+            return false;
+        }
+        return true;
+    }
+
+private:
+    void settlePlacement(const std::vector<Instance>& instances)
+    {
+        const ImportOptions& o = context_.options;
+        placement_.zUp = o.zUp;
+        if (!o.fit) {
+            placement_.factor = o.scale;
+            return;
+        }
+        Vec lo{std::numeric_limits<double>::max(), std::numeric_limits<double>::max(),
+               std::numeric_limits<double>::max()};
+        Vec hi{-lo[0], -lo[1], -lo[2]};
+        for (const Instance& in : instances) {
+            if (!hasSurface(*in.mesh))
+                continue;
+            for (unsigned i = 0; i < in.mesh->mNumVertices; ++i) {
+                Vec p = placement_.place(in, in.mesh->mVertices[i]);
+                if (!finite(p))
+                    continue;
+                for (int k = 0; k < 3; ++k) {
+                    lo[k] = std::min(lo[k], p[k]);
+                    hi[k] = std::max(hi[k], p[k]);
+                }
+            }
+        }
+        if (lo[0] > hi[0])
+            return;
+        double extent = std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
+        for (int k = 0; k < 3; ++k)
+            placement_.centre[k] = (lo[k] + hi[k]) / 2;
+        placement_.factor = extent > 0 && std::isfinite(extent) ? kFitExtent / extent : 1.0;
+    }
+
+    // glTF knows only triangles. The library writes a polygon as a fan of triangles that
+    // share its first corner (the FB_ngon_encoding extension) and reads them back as
+    // triangles, so its own files are recognised and their quads joined again.
+    bool writtenByAssimpAsGltf() const
+    {
+        if (!scene_.mMetaData)
+            return false;
+        aiString format, generator;
+        return scene_.mMetaData->Get(AI_METADATA_SOURCE_FORMAT, format) &&
+               scene_.mMetaData->Get(AI_METADATA_SOURCE_GENERATOR, generator) &&
+               std::string(format.C_Str()).rfind("glTF", 0) == 0 &&
+               std::string(generator.C_Str()).rfind("Open Asset Import Library", 0) == 0;
+    }
+
+    // Faces f and f + 1 as the quad they encode: two triangles a b c and a c d, with the face
+    // after them starting elsewhere (three or more would be a larger polygon).
+    static bool joinQuad(const aiMesh& mesh, unsigned f, unsigned quad[4])
+    {
+        if (f + 1 >= mesh.mNumFaces)
+            return false;
+        const aiFace& x = mesh.mFaces[f];
+        const aiFace& y = mesh.mFaces[f + 1];
+        if (x.mNumIndices != 3 || y.mNumIndices != 3 || x.mIndices[0] != y.mIndices[0] ||
+            x.mIndices[2] != y.mIndices[1])
+            return false;
+        auto sameStart = [&](unsigned g) {
+            return g < mesh.mNumFaces && mesh.mFaces[g].mNumIndices > 0 &&
+                   mesh.mFaces[g].mIndices[0] == x.mIndices[0];
+        };
+        if (sameStart(f + 2) || (f > 0 && sameStart(f - 1)))
+            return false;
+        quad[0] = x.mIndices[0];
+        quad[1] = x.mIndices[1];
+        quad[2] = x.mIndices[2];
+        quad[3] = y.mIndices[2];
+        return true;
+    }
+
+    bool convert(const Instance& in, std::string& error)
+    {
+        const aiMesh& mesh = *in.mesh;
+        colours_.begin(mesh);
+        std::string base = ToLatin1(mesh.mName.length > 0 ? mesh.mName.C_Str() : in.name);
+        if (base.empty())
+            base = "Polygon";
+        int number = 0;
+        std::vector<Vec> corners;
+        std::vector<unsigned> indices;
+        std::vector<std::array<int, 3>> pieces;
+        unsigned joined[4];
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            if (context_.progress && (++done_ & 0xFFFF) == 0)
+                context_.progress(0.5f + 0.5f * float(done_) / float(totalFaces_));
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices < 3 || !face.mIndices) {
+                ++report_.notFaces;
+                continue;
+            }
+            if (ngonEncoded_ && joinQuad(mesh, f, joined)) {
+                indices.assign(joined, joined + 4);
+                ++f;
+            } else {
+                indices.assign(face.mIndices, face.mIndices + face.mNumIndices);
+            }
+            if (std::any_of(indices.begin(), indices.end(),
+                            [&](unsigned i) { return i >= mesh.mNumVertices; })) {
+                ++report_.degenerate;
+                continue;
+            }
+            if (in.mirrored)
+                std::reverse(indices.begin(), indices.end());
+            corners.clear();
+            for (unsigned i : indices)
+                corners.push_back(placement_.place(in, mesh.mVertices[i]));
+            Colour colour = colours_.of(indices.data(), unsigned(indices.size()));
+            if (corners.size() <= 4) {
+                if (!emit(corners, nullptr, colour, base, number, error))
+                    return false;
+                continue;
+            }
+            ++report_.split;
+            pieces.clear();
+            splitFace(corners, pieces);
+            for (const auto& piece : pieces)
+                if (!emit(corners, &piece, colour, base, number, error))
+                    return false;
+        }
+        return true;
+    }
+
+    bool emit(const std::vector<Vec>& corners, const std::array<int, 3>* piece,
+              const Colour& colour, const std::string& base, int& number, std::string& error)
+    {
+        const int count = piece ? 3 : int(corners.size());
+        tElement e;
+        e.type = count == 3 ? "Triangle" : "Quad";
+        bool clamped = false;
+        for (int k = 0; k < count; ++k) {
+            const Vec& p = corners[piece ? (*piece)[k] : k];
+            for (int a = 0; a < 3; ++a) {
+                double v = p[a];
+                if (context_.options.round) {
+                    v = std::round(v);
+                    if (v < -kEditorLimit || v > kEditorLimit) {
+                        v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
+                        clamped = clamped || std::isfinite(p[a]);
+                    }
+                }
+                float stored = float(v);
+                if (!std::isfinite(stored)) {
+                    ++report_.degenerate;
+                    return true;
+                }
+                e.vertex[3 * k + a] = stored;
+            }
+        }
+        bool allSame = true;
+        for (int k = 1; k < count && allSame; ++k)
+            allSame = std::equal(e.vertex, e.vertex + 3, e.vertex + 3 * k);
+        if (allSame) {
+            ++report_.degenerate;
+            return true;
+        }
+        if (clamped)
+            ++report_.clamped;
+        e.red = colour.r;
+        e.green = colour.g;
+        e.blue = colour.b;
+        e.color = colour.r | colour.g << 8 | colour.b << 16;
+        e.name = NumberedName(base, ++number);
+        if (!sink_(e)) {
+            error = "not enough memory or the output cannot be written";
+            return false;
+        }
+        ++report_.polygons;
+        ++(count == 3 ? report_.triangles : report_.quads);
+        return true;
+    }
+
+    const aiScene& scene_;
+    const ImportContext& context_;
+    const PolygonSink& sink_;
+    ImportReport& report_;
+    ColourSource colours_;
+    Placement placement_;
+    bool ngonEncoded_ = false;
+    std::size_t totalFaces_ = 0;
+    std::size_t done_ = 0;
+};
+
+// The library's messages may run over several lines; ours are one line.
+std::string oneLine(std::string text)
+{
+    for (char& c : text)
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text.empty() ? "not a readable model" : text;
+}
+
+constexpr unsigned kImportSteps = aiProcess_ValidateDataStructure;
+
+bool finish(Assimp::Importer& importer, const aiScene* scene, const ImportContext& context,
+            const PolygonSink& sink, ImportReport& report, std::string& error)
+{
+    if (!scene) {
+        error = oneLine(importer.GetErrorString());
+        return false;
+    }
+    try {
+        if (!ConvertScene(*scene, context, sink, report, error))
+            return false;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory";
+        return false;
+    }
+    if (context.progress)
+        context.progress(1.0f);
+    return true;
+}
+
+} // namespace
+
+bool ConvertScene(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
+                  ImportReport& report, std::string& error)
+{
+    report = ImportReport();
+    Converter converter(scene, context, sink, report);
+    return converter.run(error);
+}
+
+bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
+                    const PolygonSink& sink, ImportReport& report, std::string& error)
+{
+    Assimp::Importer importer;
+    importer.SetIOHandler(new RegularFileSystem);
+    // The importer owns its progress handler and deletes it.
+    importer.SetProgressHandler(new ProgressRelay(context.progress));
+    const aiScene* scene = nullptr;
+    try {
+        scene = importer.ReadFile(fileName, kImportSteps);
+    } catch (const std::exception& e) {
+        error = oneLine(e.what());
+        return false;
+    }
+    return finish(importer, scene, context, sink, report, error);
+}
+
+bool ImportMeshMemory(const uint8_t* data, std::size_t size, const std::string& hint,
+                      const ImportContext& context, const PolygonSink& sink,
+                      ImportReport& report, std::string& error)
+{
+    Assimp::Importer importer;
+    importer.SetIOHandler(new RegularFileSystem);
+    const aiScene* scene = nullptr;
+    try {
+        scene = importer.ReadFileFromMemory(data, size, kImportSteps, hint.c_str());
+    } catch (const std::exception& e) {
+        error = oneLine(e.what());
+        return false;
+    }
+    return finish(importer, scene, context, sink, report, error);
+}
+
+bool CanImportExtension(const std::string& extension)
+{
+    if (extension.empty() || extension == "3do")
+        return false;
+    Assimp::Importer importer;
+    return importer.IsExtensionSupported("." + extension);
+}

@@ -1,0 +1,71 @@
+#include "Latin1.h"
+
+namespace {
+constexpr std::size_t kNameBytes = 30;
+}
+
+std::string ToLatin1(const std::string& utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        unsigned code = 0;
+        std::size_t length = 1;
+        if (c < 0x80) {
+            code = c;
+        } else if ((c & 0xE0) == 0xC0) {
+            length = 2, code = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            length = 3, code = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            length = 4, code = c & 0x07;
+        } else {
+            out += '?';
+            ++i;
+            continue;
+        }
+        bool broken = i + length > utf8.size();
+        for (std::size_t k = 1; k < length && !broken; ++k) {
+            unsigned char d = static_cast<unsigned char>(utf8[i + k]);
+            broken = (d & 0xC0) != 0x80;
+            code = code << 6 | (d & 0x3F);
+        }
+        if (broken) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        i += length;
+        if (code < 0x20 || code == 0x7F)
+            out += ' ';
+        else if (code <= 0xFF)
+            out += char(code);
+        else
+            out += '?';
+    }
+    return out;
+}
+
+std::string NumberedName(const std::string& base, int number)
+{
+    std::string suffix = " " + std::to_string(number);
+    std::size_t room = suffix.size() < kNameBytes ? kNameBytes - suffix.size() : 0;
+    return base.substr(0, room) + suffix;
+}
+
+std::string Latin1ToUtf8(const std::string& latin1)
+{
+    std::string out;
+    out.reserve(latin1.size());
+    for (char ch : latin1) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c < 0x80) {
+            out += char(c);
+        } else {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}

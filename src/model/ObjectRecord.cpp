@@ -1,0 +1,64 @@
+#include "ObjectRecord.h"
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr std::size_t kTypeField = 9;
+constexpr std::size_t kNameField = 31;
+constexpr std::size_t kTextureField = 32;
+constexpr std::size_t kTypeAt = 0;
+constexpr std::size_t kNameAt = 9;
+constexpr std::size_t kVertexAt = 40;
+constexpr std::size_t kColorAt = 88;
+constexpr std::size_t kTextureAt = 104;
+
+void putU32(uint8_t* at, uint32_t v)
+{
+    at[0] = uint8_t(v);
+    at[1] = uint8_t(v >> 8);
+    at[2] = uint8_t(v >> 16);
+    at[3] = uint8_t(v >> 24);
+}
+
+// The text, cut so that it and its terminator fit; the rest of the field stays zero, so a
+// reader that looks past the terminator finds nothing of an earlier, longer text.
+void putText(uint8_t* at, std::size_t field, const std::string& text)
+{
+    std::size_t n = text.size() < field - 1 ? text.size() : field - 1;
+    std::memcpy(at, text.data(), n);
+}
+
+} // namespace
+
+void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
+{
+    std::memset(r, 0, sizeof r);
+    putText(r + kTypeAt, kTypeField, e.type);
+    putText(r + kNameAt, kNameField, e.name);
+    for (int i = 0; i < 12; ++i)
+        putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
+    putU32(r + kColorAt, uint32_t(e.color));
+    putU32(r + kColorAt + 4, uint32_t(e.red));
+    putU32(r + kColorAt + 8, uint32_t(e.green));
+    putU32(r + kColorAt + 12, uint32_t(e.blue));
+    putText(r + kTextureAt, kTextureField, e.texture);
+}
+
+std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out)
+{
+    // Most records hold no 0x0A at all.
+    if (!std::memchr(record, 0x0A, kObjectRecordSize)) {
+        std::memcpy(out, record, kObjectRecordSize);
+        return kObjectRecordSize;
+    }
+    std::size_t used = 0;
+    for (uint8_t b : record) {
+        if (b == 0x0A)
+            out[used++] = 0x0D;
+        out[used++] = b;
+    }
+    return used;
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "ObjectFile.h"
+
+#include <cstddef>
+#include <cstdint>
+
+// One polygon as the 136 bytes of its object file record, before the line-end translation.
+void EncodeObjectRecord(const tElement& e, uint8_t (&record)[kObjectRecordSize]);
+
+// The record as the file stores it: every 0x0A byte preceded by 0x0D. out needs room for
+// twice the record; returns the number of bytes put there.
+std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out);
