@@ -50,6 +50,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 
 step() { echo "== $* ($(($(date +%s) - started)) s)"; }
 fail() { echo "FAIL: $*" >&2; status=1; }
@@ -210,7 +211,10 @@ done <"$work/ours"
 cat "$sysroot"/var/lib/dpkg/info/*.list | sed -E 's#^/(lib|lib64|bin|sbin)(/|$)#/usr/\1\2#' |
   sort -u >"$work/owned"
 comm -13 "$before" "$after" | comm -23 - "$work/owned" >"$work/new"
-[ -s "$work/new" ] && { echo "new files no package owns:"; sed 's/^/  /' "$work/new"; }
+if [ -s "$work/new" ]; then
+  echo "new paths that no package owns (caches made by other packages), by folder:"
+  cut -d/ -f1-4 "$work/new" | sort | uniq -c | sed 's/^ */  /'
+fi
 if grep -i 3dvorlan "$work/after" >"$work/named"; then fail "left behind: $(cat "$work/named")"; fi
 leftovers=$(cd "$sysroot" && grep -rli 3dvorlan etc usr var --exclude-dir=dpkg --exclude-dir=apt \
   --exclude-dir=log 2>/dev/null || true)
