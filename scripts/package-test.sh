@@ -9,8 +9,9 @@
 #
 # The program's window appears on an Xvfb display of this machine (VORLAN_TEST_DISPLAY, else
 # the first free one from :90), whose socket is bound into the root. The bootstrapped root is
-# kept as a tarball and the downloaded packages beside it under /var/cache/3dvorlan-package-test,
-# so later runs start from the same fresh root without fetching it again.
+# kept as a tarball, with the downloaded packages beside it, in VORLAN_PACKAGE_TEST_CACHE
+# (/var/cache/3dvorlan-package-test), so later runs start from the same fresh root without
+# fetching it again.
 # Checks of companion programs that the package does not carry are reported as SKIPPED;
 # VORLAN_REQUIRE_COMPANIONS=1 makes them failures.
 set -euo pipefail
@@ -23,7 +24,7 @@ deb=$(realpath "$deb")
 VORLAN_WITH_PACKAGING=1 "$root/scripts/deps.sh"
 command -v Xvfb >/dev/null && command -v python3 >/dev/null
 
-cache=/var/cache/3dvorlan-package-test
+cache=${VORLAN_PACKAGE_TEST_CACHE:-/var/cache/3dvorlan-package-test}
 mirror=${VORLAN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 mkdir -p "$cache/archives"
 work=$(mktemp -d /var/tmp/3dvorlan-package-test.XXXXXX)
@@ -79,7 +80,8 @@ file_list() {
 step "fresh Debian 12 root"
 tarball="$cache/bookworm-minbase.tar"
 if [ ! -f "$tarball" ]; then
-  debootstrap --variant=minbase bookworm "$work/bootstrap" "$mirror"
+  debootstrap --variant=minbase bookworm "$work/bootstrap" "$mirror" >"$work/debootstrap.log" 2>&1 ||
+    { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed"; exit 1; }
   tar -C "$work/bootstrap" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
   rm -rf --one-file-system "$work/bootstrap"
 fi
