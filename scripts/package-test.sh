@@ -184,7 +184,18 @@ if has /usr/bin/3dvorlan-convert; then
 else skip "3dvorlan-convert is not in the package"; fi
 
 if has /usr/bin/3dvorlan-thumbnailer; then
-  if in_root 3dvorlan-thumbnailer -s 128 /usr/share/3dvorlan/examples/crate.3do /tmp/thumb.png &&
+  # Called as a file manager calls it: by the Exec line of its thumbnailer entry.
+  entry="$sysroot/usr/share/thumbnailers/3dvorlan.thumbnailer"
+  exec_line="3dvorlan-thumbnailer -s %s %i %o"
+  if [ -f "$entry" ]; then
+    exec_line=$(sed -n 's/^Exec=//p' "$entry")
+    grep -q '^MimeType=.*application/x-3dvorlan-object' "$entry" ||
+      fail "3dvorlan.thumbnailer is not for application/x-3dvorlan-object"
+  else skip "no thumbnailer entry in the package"; fi
+  example=/usr/share/3dvorlan/examples/crate.3do
+  read -r -a thumbnail <<<"$(echo "$exec_line" | sed -e 's/%s/128/g' -e "s|%i|$example|g" \
+    -e "s|%u|file://$example|g" -e 's|%o|/tmp/thumb.png|g')"
+  if in_root "${thumbnail[@]}" &&
      size=$(identify -format '%w %h' "$sysroot/tmp/thumb.png" 2>/dev/null) &&
      read -r w h <<<"$size" && [ "$w" -le 128 ] && [ "$h" -le 128 ] && [ $((w > h ? w : h)) = 128 ]; then
     pass "3dvorlan-thumbnailer makes a 128 px thumbnail of crate.3do"
