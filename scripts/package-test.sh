@@ -216,6 +216,8 @@ kill "$program" 2>/dev/null || true
 in_root apt-get purge -y -qq 3dvorlan >/dev/null
 after="$work/after"
 file_list >"$after"
+earlier=$status
+status=0
 while read -r path; do
   [ -e "$sysroot$path" ] && [ ! -d "$sysroot$path" ] && fail "left behind: $path"
 done <"$work/ours"
@@ -233,6 +235,7 @@ leftovers=$(cd "$sysroot" && grep -rli 3dvorlan etc usr var --exclude-dir=dpkg -
   --exclude-dir=log 2>/dev/null || true)
 [ -n "$leftovers" ] && fail "files still naming 3dvorlan: $leftovers"
 [ $status = 0 ] && pass "purge leaves no file of the package"
+status=$((status | earlier))
 
 step "done"
 echo "time: $(($(date +%s) - started)) s"
