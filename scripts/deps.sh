@@ -10,6 +10,11 @@ packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
+# Making the Debian package, checking it and installing it into a fresh Debian root.
+if [ "${VORLAN_WITH_PACKAGING:-0}" = 1 ]; then
+  packages+=(dpkg-dev file lintian appstream desktop-file-utils debootstrap xdotool openbox
+             imagemagick)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,5 +1,7 @@
 #include "TAboutForm.h"
 
+#include "Version.h"
+
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -36,7 +38,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
         bool bold;
     } lines[] = {
         {"ProductName", "3D-Vorlan", 140, 18, true},
-        {"Version", "Version 0.9", 160, 16, false},
+        {"Version", "Version " VORLAN_VERSION, 160, 16, false},
         {"Comments", "A small modeller and viewer for objects made of triangles and quads, "
                      "lit, shadowed and textured.", 180, 64, false},
         {"Copyright", "The 3D-Vorlan team", 246, 16, false},

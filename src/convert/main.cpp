@@ -1,6 +1,7 @@
 // 3dvorlan-convert: meshes into object files and back, and pictures of objects.
 #include "Command.h"
 #include "QtImages.h"
+#include "Version.h"
 
 #ifdef VORLAN_HAVE_PICTURE
 #include "Picture.h"

@@ -1,6 +1,7 @@
 // 3dvorlan-thumbnailer -s SIZE IN OUT: a PNG picture of an object file for file managers.
 #include "ObjectFile.h"
 #include "Picture.h"
+#include "Version.h"
 
 #include <QFileInfo>
 #include <QImageWriter>

@@ -5,6 +5,7 @@
 #include "THelpWindow.h"
 #include "TPolygonEditor.h"
 #include "TVorlanApplication.h"
+#include "Version.h"
 
 #include <GL/gl.h>
 
@@ -307,6 +308,13 @@ TEST_F(ShellTest, ExitClosesTheWindowWithoutAsking)
     form->Exit1->trigger();
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+// The About dialog tells the version the package is made with; the caption keeps its own.
+TEST_F(ShellTest, AboutTellsTheProjectVersion)
+{
+    EXPECT_EQ(form->aboutForm()->findChild<QLabel*>("Version")->text(), "Version " VORLAN_VERSION);
+    EXPECT_EQ(form->windowTitle(), "3D-Vorlan V0.9");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The program as a user runs it: exit status, the one line on standard error, and no
 // output file left behind by a failure.
 #include "TestFiles.h"
+#include "Version.h"
 
 #include <gtest/gtest.h>
 
