@@ -3,15 +3,12 @@
 #include "QtImages.h"
 #include "Version.h"
 
-#ifdef VORLAN_HAVE_PICTURE
 #include "Picture.h"
 
 #include <QBuffer>
-#endif
 
 namespace {
 
-#ifdef VORLAN_HAVE_PICTURE
 bool makePicture(CDynArray& list, const PictureRequest& request, std::vector<uint8_t>& png,
                  std::string& error)
 {
@@ -39,7 +36,6 @@ bool makePicture(CDynArray& list, const PictureRequest& request, std::vector<uin
     png.assign(bytes.begin(), bytes.end());
     return true;
 }
-#endif
 
 } // namespace
 
@@ -48,9 +44,7 @@ int main(int argc, char** argv)
     CommandServices services;
     services.decodeImage = DecodeImageWithQt;
     services.encodePng = EncodePngWithQt;
-#ifdef VORLAN_HAVE_PICTURE
     services.makePicture = makePicture;
-#endif
     services.version = VORLAN_VERSION;
     return RunConvertCommand(std::vector<std::string>(argv + 1, argv + argc), services);
 }
