@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
           libgl-dev libglu1-mesa-dev libgl1-mesa-dri libgtest-dev
-          xvfb xauth fonts-dejavu-core)
+          xvfb xauth fonts-dejavu-core xdotool)
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
