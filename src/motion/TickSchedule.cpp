@@ -5,8 +5,8 @@ bool TickSchedule::fire(int64_t nowNs)
     if (nowNs < dueNs_ - kEarlyToleranceNs)
         return false;
     dueNs_ += kPeriodNs;
-    if (nowNs >= dueNs_)
-        dueNs_ = nowNs + kPeriodNs;   // a whole period behind: no catching up
+    if (nowNs - dueNs_ > kMaxLagNs)
+        dueNs_ = nowNs + kPeriodNs;   // too far behind: no burst to catch up
     return true;
 }
 
