@@ -1,7 +1,19 @@
 #include "TBitBtn.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+
+namespace {
+
+// A window that takes the mouse from whatever holds it when it opens.
+bool grabsTheMouse(const QObject* object)
+{
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget && widget->isWindow() && widget->windowType() == Qt::Popup;
+}
+
+} // namespace
 
 TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent)
 {
@@ -11,22 +23,20 @@ TBitBtn::TBitBtn(QWidget* parent) : QPushButton(parent)
 void TBitBtn::mousePressEvent(QMouseEvent* event)
 {
     event->accept();
-    // The button is held while any mouse button is down on it: one press, one release.
-    if (buttonsDown_++ > 0)
-        return;
+    if (held_)
+        return;   // another mouse button on a held button: still one hold
+    held_ = true;
     setDown(true);
+    // While held, the whole application is watched for whatever takes the mouse away.
+    qApp->installEventFilter(this);
     emit mouseDown();
 }
 
 void TBitBtn::mouseReleaseEvent(QMouseEvent* event)
 {
     event->accept();
-    if (buttonsDown_ == 0)
-        return; // a release without its press (the press went elsewhere)
-    if (--buttonsDown_ > 0)
-        return;
-    setDown(false);
-    emit mouseUp();
+    if (held_ && event->buttons() == Qt::NoButton)
+        endHold();
 }
 
 void TBitBtn::mouseMoveEvent(QMouseEvent* event)
@@ -56,4 +66,52 @@ void TBitBtn::keyReleaseEvent(QKeyEvent* event)
         return;
     }
     QWidget::keyReleaseEvent(event);
+}
+
+void TBitBtn::hideEvent(QHideEvent* event)
+{
+    endHold();
+    QPushButton::hideEvent(event);
+}
+
+void TBitBtn::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::EnabledChange && !isEnabled())
+        endHold();
+    QPushButton::changeEvent(event);
+}
+
+bool TBitBtn::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!held_)
+        return false;
+    switch (event->type()) {
+    case QEvent::Show:
+        if (grabsTheMouse(watched))
+            endHold();   // a menu or drop-down list opened: its release never reaches us
+        break;
+    case QEvent::MouseButtonRelease:
+        // The release went to another widget: the mouse was taken from us on the way.
+        if (watched != this && static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton)
+            endHold();
+        break;
+    case QEvent::WindowDeactivate:
+    case QEvent::WindowBlocked:
+        if (watched == window())
+            endHold();   // another window, or a modal dialog over ours, has the mouse now
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+void TBitBtn::endHold()
+{
+    if (!held_)
+        return;
+    held_ = false;
+    qApp->removeEventFilter(this);
+    setDown(false);
+    emit mouseUp();
 }

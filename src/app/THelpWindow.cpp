@@ -1,10 +1,13 @@
 #include "THelpWindow.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
 {
@@ -45,4 +48,16 @@ bool THelpWindow::showContents()
     raise();
     activateWindow();
     return true;
+}
+
+void THelpWindow::placeOver(const QRect& ownerFrame)
+{
+    QRect place(ownerFrame.topLeft() + QPoint(40, 40), size());
+    if (const QScreen* screen = QGuiApplication::screenAt(ownerFrame.center())) {
+        const QRect room = screen->availableGeometry();
+        place.moveRight(std::min(place.right(), room.right()));
+        place.moveBottom(std::min(place.bottom(), room.bottom()));
+        place.moveTopLeft(QPoint(std::max(place.left(), room.left()), std::max(place.top(), room.top())));
+    }
+    move(place.topLeft());
 }

@@ -16,6 +16,9 @@ public:
     static QString findManual();
 
     bool showContents();
+    // Puts the window over the owner's frame, a little in from its top-left corner, and
+    // inside the screen.
+    void placeOver(const QRect& ownerFrame);
     QTextBrowser* browser() const { return browser_; }
 
 private:

@@ -3,25 +3,36 @@
 TMotionTimer::TMotionTimer(QObject* parent) : QObject(parent)
 {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(kMinimumSpacingMs);
+    timer_.setSingleShot(true);
+    clock_.start();
     connect(&timer_, &QTimer::timeout, this, &TMotionTimer::fire);
 }
 
 void TMotionTimer::setEnabled(bool enabled)
 {
-    if (enabled == timer_.isActive())
+    if (enabled == enabled_)
         return;
-    if (enabled)
-        timer_.start();
-    else
+    enabled_ = enabled;
+    if (enabled) {
+        schedule_.start(clock_.nsecsElapsed());
+        arm();
+    } else {
         timer_.stop();
+    }
+}
+
+void TMotionTimer::arm()
+{
+    timer_.start(schedule_.msUntilDue(clock_.nsecsElapsed()));
 }
 
 void TMotionTimer::fire()
 {
-    // A long frame can let timer events pile up; they are spaced out here.
-    if (sinceLastTick_.isValid() && sinceLastTick_.elapsed() < kMinimumSpacingMs - 1)
+    if (!enabled_)
         return;
-    sinceLastTick_.restart();
-    emit timeout();
+    if (schedule_.fire(clock_.nsecsElapsed()))
+        emit timeout();
+    // The tick may have switched the timer off, or off and on again (which armed it anew).
+    if (enabled_ && !timer_.isActive())
+        arm();
 }

@@ -1,20 +1,22 @@
 #pragma once
 
+#include "TickSchedule.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
-// The motion timer: a designed interval of 1 ms, but never more than one tick per 16 ms,
-// so that motion speed does not depend on how fast the machine draws.
+// The motion timer: a designed interval of 1 ms, paced by TickSchedule to about 60 ticks a
+// second, so that motion speed does not depend on how fast the machine draws.
 class TMotionTimer : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kMinimumSpacingMs = 16;
+    static constexpr int kTicksPerSecond = 60;
 
     explicit TMotionTimer(QObject* parent = nullptr);
 
     int interval() const { return 1; }
-    bool enabled() const { return timer_.isActive(); }
+    bool enabled() const { return enabled_; }
     void setEnabled(bool enabled);
 
 signals:
@@ -22,7 +24,10 @@ signals:
 
 private:
     void fire();
+    void arm();
 
     QTimer timer_;
-    QElapsedTimer sinceLastTick_;
+    QElapsedTimer clock_;
+    TickSchedule schedule_;
+    bool enabled_ = false;
 };

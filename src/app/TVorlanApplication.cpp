@@ -1,10 +1,10 @@
 #include "TVorlanApplication.h"
 
 #include "DialogService.h"
+#include "TVorlanStyle.h"
 
 #include <QFont>
 #include <QMessageBox>
-#include <QStyleFactory>
 #include <exception>
 
 TVorlanApplication::TVorlanApplication(int& argc, char** argv) : QApplication(argc, argv)
@@ -17,7 +17,7 @@ TVorlanApplication::TVorlanApplication(int& argc, char** argv) : QApplication(ar
 
 void TVorlanApplication::applyLook()
 {
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QApplication::setStyle(new TVorlanStyle);
     QFont font("DejaVu Sans");
     font.setPointSize(8);
     font.setStyleHint(QFont::SansSerif);

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -351,7 +352,6 @@ void TVorlanForm::createToolBar(QWidget* parent)
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
     ToolBar1->setIconSize(QSize(16, 16));
-    ToolBar1->setContentsMargins(4, 0, 0, 0);
     ToolBar1->setStyleSheet("QToolBar { border-top: 1px solid palette(light);"
                             " border-bottom: 1px solid palette(mid); spacing: 0px; }");
 
@@ -375,6 +375,12 @@ void TVorlanForm::createToolBar(QWidget* parent)
         ToolBar1->addWidget(gap);
     };
 
+    // The first button is indented by 4 pixels (the tool bar's own margins do not reach
+    // the layout of its items).
+    auto* indent = new QWidget(ToolBar1);
+    indent->setObjectName("ToolBar1Indent");
+    indent->setFixedSize(4, 22);
+    ToolBar1->addWidget(indent);
     NewButton = button("NewButton", FileNew, "Create new 3D Object", 0);
     OpenButton = button("OpenButton", FileOpen, "Open File", 1);
     SaveButton = button("SaveButton", FileSave, "Save As", 2);
@@ -661,8 +667,14 @@ void TVorlanForm::btnResetControlClick()
 
 bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == TrackBar1 && event->type() == QEvent::FocusOut)
-        TrackBar1Exit();
+    // Leaving the track bar is the focus going to another control; a menu or another window
+    // borrowing the focus for a while gives it back to the track bar afterwards.
+    if (watched == TrackBar1 && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
+            reason != Qt::ActiveWindowFocusReason)
+            TrackBar1Exit();
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -848,15 +860,20 @@ int TVorlanForm::imageIndexOf(const QToolButton* button) const
 
 void TVorlanForm::HelpContentsExecute()
 {
-    if (!helpWindow_)
+    if (!helpWindow_) {
         helpWindow_ = new THelpWindow(this);
+        helpWindow_->placeOver(frameGeometry());
+    }
     if (!helpWindow_->showContents())
         showInformation("The manual could not be found beside the program.");
 }
 
 void TVorlanForm::HelpAboutExecute()
 {
-    AboutForm->adjustSize();
-    AboutForm->move(geometry().center() - QPoint(AboutForm->width() / 2, AboutForm->height() / 2));
+    // setGeometry places the client area, move() would place the frame.
+    const QSize client = AboutForm->size();
+    AboutForm->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
+                                                                   client.height() / 2),
+                                 client));
     AboutForm->exec();
 }

@@ -6,11 +6,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QApplication>
+#include <QFontMetrics>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QSpacerItem>
+#include <QTreeView>
 
 bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings& dialog)
 {
@@ -85,7 +90,31 @@ std::function<void(const QString&)> addPicturePreview(QFileDialog& dlg)
     return show;
 }
 
+// The file list's Size, Type and Date columns as wide as what they show; the name takes
+// the rest of the width.
+void fitFileColumns(QFileDialog& dlg)
+{
+    auto* list = dlg.findChild<QTreeView*>(QStringLiteral("treeView"));
+    if (!list)
+        return;
+    QHeaderView* header = list->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < header->count(); ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
+
 } // namespace
+
+int messageBoxMinimumWidth(const QString& caption)
+{
+    // Window managers draw captions in a bold face, mostly larger than the dialog's text,
+    // beside an icon and three buttons; a box narrower than that gets its caption shortened.
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.25);
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + 160;
+}
 
 MessageAnswer QtDialogService::showMessage(const QString& caption, const QString& text,
                                           MessageIcon icon, MessageButtons buttons)
@@ -94,6 +123,11 @@ MessageAnswer QtDialogService::showMessage(const QString& caption, const QString
                     buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
                                                      : QMessageBox::Ok,
                     parent_);
+    // QMessageBox sizes itself to its text; a spacer across its grid keeps the caption whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(messageBoxMinimumWidth(caption), 0, QSizePolicy::Minimum,
+                                      QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     const int result = box.exec();
     if (buttons == MessageButtons::Ok)
         return MessageAnswer::Ok;
@@ -104,17 +138,21 @@ bool QtDialogService::executeFileDialog(FileDialogKind kind, FileDialogSettings&
 {
     QFileDialog dlg(parent_);
     const bool save = kind == FileDialogKind::Save;
+    // Qt's own dialog everywhere, so that the settings below hold on every desktop.
+    dlg.setOption(QFileDialog::DontUseNativeDialog);
     dlg.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dlg.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Open and Import take any typed name, also one that does not exist: the command itself
+    // reports a file it cannot read. A picture must exist.
+    dlg.setFileMode(kind == FileDialogKind::OpenPicture ? QFileDialog::ExistingFile
+                                                        : QFileDialog::AnyFile);
     if (save)
         dlg.setOption(QFileDialog::DontConfirmOverwrite);
-    // Wide enough that the file list shows sizes and dates in full.
-    dlg.resize(780, 460);
     std::function<void(const QString&)> preview;
-    if (kind == FileDialogKind::OpenPicture) {
-        dlg.setOption(QFileDialog::DontUseNativeDialog);
+    if (kind == FileDialogKind::OpenPicture)
         preview = addPicturePreview(dlg);
-    }
+    fitFileColumns(dlg);
+    // Wide enough that the file list shows sizes, types and dates in full beside the names.
+    dlg.resize(kind == FileDialogKind::OpenPicture ? 940 : 780, 460);
     const QStringList filters = toQtNameFilters(dialog.filter);
     if (!filters.isEmpty()) {
         dlg.setNameFilters(filters);

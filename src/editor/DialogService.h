@@ -47,6 +47,9 @@ bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings&
 // A "Desc|pattern|Desc|pattern" filter as Qt's name filters, "Desc (pattern ...)".
 QStringList toQtNameFilters(const QString& filter);
 
+// How wide a message box must be for the window manager to show its whole caption.
+int messageBoxMinimumWidth(const QString& caption);
+
 // The real dialogs: QMessageBox, QFileDialog and QColorDialog over the given parent.
 class QtDialogService : public DialogService {
 public:

@@ -127,8 +127,11 @@ TCoordinateGrid::TCoordinateGrid(QWidget* parent) : QTableWidget(kRows, kColumns
     colours.setColor(QPalette::Disabled, QPalette::HighlightedText,
                      colours.color(QPalette::Disabled, QPalette::Text));
     setPalette(colours);
+    // No SelectedClicked: Qt opens that editor only after the double-click interval, and
+    // opening it then selects what was typed meanwhile, so fast typing after a click was
+    // lost. A click on the current cell opens the editor at once instead (mouseReleaseEvent).
     setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
-                    QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
+                    QAbstractItemView::DoubleClicked);
 
     for (int row = 0; row < kRows; ++row) {
         for (int col = 0; col < kColumns; ++col) {
@@ -244,7 +247,19 @@ void TCoordinateGrid::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    const QModelIndex pressed = indexAt(event->position().toPoint());
+    pressedOnCurrent_ = pressed.isValid() && pressed == currentIndex() && state() != EditingState;
     QTableWidget::mousePressEvent(event);
+}
+
+void TCoordinateGrid::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool clickOnCurrent = pressedOnCurrent_ &&
+                                indexAt(event->position().toPoint()) == currentIndex();
+    pressedOnCurrent_ = false;
+    QTableWidget::mouseReleaseEvent(event);
+    if (clickOnCurrent && event->button() == Qt::LeftButton && state() != EditingState)
+        edit(currentIndex());
 }
 
 void TCoordinateGrid::mouseDoubleClickEvent(QMouseEvent* event)

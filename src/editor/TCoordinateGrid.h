@@ -44,6 +44,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
     void keyboardSearch(const QString&) override {}
@@ -55,4 +56,5 @@ private:
     bool isHeading(const QModelIndex& index) const;
 
     int pointRows_ = 3;
+    bool pressedOnCurrent_ = false;
 };

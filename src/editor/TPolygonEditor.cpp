@@ -327,7 +327,11 @@ void TPolygonEditor::setSwatch(int32_t color)
     edtPathColor_->setPalette(pal);
 }
 
-void TPolygonEditor::setTextureText(const QString& text) { edtPathColor_->setText(text); }
+void TPolygonEditor::setTextureText(const QString& text)
+{
+    edtPathColor_->setText(text);
+    edtPathColor_->setCursorPosition(0);   // a long name shows its start
+}
 
 void TPolygonEditor::setWorkColor(int32_t color)
 {
@@ -393,6 +397,7 @@ void TPolygonEditor::lbPolygonClick()
         setTextureText(QString());
         setSwatch(kColorNone);
         edtName_->setText(FromElementText(p->name));
+        edtName_->setCursorPosition(0);   // a long name shows its start
         for (int row = 1; row <= 3; ++row)
             for (int col = 1; col <= 3; ++col)
                 stringGrid_->setCell(col, row, FormatCorner(p->vertex[(row - 1) * 3 + col - 1]));
@@ -575,6 +580,12 @@ void TPolygonEditor::edtNameKeyPress(QChar& key)
 
 bool TPolygonEditor::eventFilter(QObject* watched, QEvent* event)
 {
+    // The type changes only by picking an item: a wheel notch over the box, focused or not,
+    // would empty every coordinate without a word.
+    if (watched == cmbType_ && event->type() == QEvent::Wheel) {
+        event->ignore();
+        return true;
+    }
     if (event->type() != QEvent::KeyPress)
         return QGroupBox::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

@@ -5,9 +5,16 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
 #include <QLabel>
 #include <QMessageBox>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -80,6 +87,88 @@ TEST_F(EditorTest, MessageBoxShowsCaptionTextIconAndButtons)
               MessageAnswer::Ok);
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+}
+
+TEST_F(EditorTest, MessageBoxIsWideEnoughForItsCaption)
+{
+    QtDialogService service(window.get());
+    for (const QString& caption : {QStringLiteral("Warning"),
+                                  QStringLiteral("A caption much longer than its text")}) {
+        int width = 0;
+        whenOpen<QMessageBox>([&](QMessageBox* box) {
+            width = box->width();
+            box->button(QMessageBox::Ok)->click();
+        });
+        service.showMessage(caption, QStringLiteral("Choose a color"), MessageIcon::Warning,
+                            MessageButtons::Ok);
+        EXPECT_GE(width, messageBoxMinimumWidth(caption)) << caption.toStdString();
+    }
+    EXPECT_GT(messageBoxMinimumWidth(QStringLiteral("Warning")), 200)
+        << "room for the window manager's icon and buttons beside the caption";
+}
+
+TEST_F(EditorTest, OpenDialogHandsOnATypedNameThatDoesNotExist)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QtDialogService service(window.get());
+    FileDialogSettings settings{QStringLiteral("3D Objects (*.3do)|*.3do"), 1, {},
+                                dir.filePath(QStringLiteral("old.3do"))};
+    whenOpen<QFileDialog>([&](QFileDialog* dlg) {
+        auto* name = dlg->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        // Should a "file not found" box stop the dialog, it is closed and the dialog cancelled.
+        QTimer::singleShot(1000, dlg, [dlg] {
+            if (QWidget* box = QApplication::activeModalWidget(); box && box != dlg)
+                box->close();
+            dlg->reject();
+        });
+        name->setText(QStringLiteral("missing.3do"));
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    ASSERT_TRUE(service.executeFileDialog(FileDialogKind::Open, settings));
+    EXPECT_EQ(settings.fileName, dir.filePath(QStringLiteral("missing.3do")));
+}
+
+TEST_F(EditorTest, FileDialogColumnsShowSizeTypeAndDateInFull)
+{
+    // Qt's file dialog keeps its column widths among the user's settings; start from none.
+    QStandardPaths::setTestModeEnabled(true);
+    QSettings(QSettings::UserScope, QStringLiteral("QtProject")).remove(QStringLiteral("FileDialog"));
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const char* name : {"brick.bmp", "a picture with a rather long name.bmp"}) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(816, 'x'));
+    }
+    QtDialogService service(window.get());
+    for (FileDialogKind kind : {FileDialogKind::Open, FileDialogKind::OpenPicture}) {
+        FileDialogSettings settings{QStringLiteral("All (*.*)|*.*"), 1, {},
+                                    dir.filePath(QStringLiteral("brick.bmp"))};
+        std::vector<std::pair<int, int>> widths;   // shown and needed, per column
+        whenOpen<QFileDialog>([&](QFileDialog* dlg) {
+            auto* view = dlg->findChild<QTreeView*>(QStringLiteral("treeView"));
+            ASSERT_NE(view, nullptr);
+            const QModelIndex root = view->rootIndex();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return view->model()->rowCount(root) == 2; }));
+            QTest::qWait(50);
+            for (int column = 1; column <= 3; ++column) {
+                int needed = view->header()->sectionSizeHint(column);
+                for (int row = 0; row < 2; ++row) {
+                    const QString text = view->model()->index(row, column, root).data().toString();
+                    needed = std::max(needed, view->fontMetrics().horizontalAdvance(text) + 6);
+                }
+                widths.emplace_back(view->header()->sectionSize(column), needed);
+            }
+            widths.emplace_back(view->header()->sectionSize(0), 150);   // names keep room
+            dlg->reject();
+        });
+        service.executeFileDialog(kind, settings);
+        ASSERT_EQ(widths.size(), 4u);
+        for (const auto& [shown, needed] : widths)
+            EXPECT_GE(shown, needed) << "dialog kind " << int(kind);
+    }
 }
 
 TEST_F(EditorTest, SaveDialogTakesFilterIndexSuffixAndNoOverwritePrompt)

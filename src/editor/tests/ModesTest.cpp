@@ -456,6 +456,23 @@ TEST_F(EditorTest, SelectingLoadsExactlyWhatWasTyped)
     EXPECT_EQ(frames, 2);   // the two Adds; selecting draws nothing
 }
 
+TEST_F(EditorTest, LongNameAndTextureNameShowTheirStartWhenLoaded)
+{
+    Polygon p = kBrickQuad;
+    p.name = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ1234");
+    p.texture = QStringLiteral("/tmp/abcdefghijklmnopqrstuvwxyz.bmp");
+    addPolygon(p);
+    addPolygon(kRedTriangle);
+    selectEntry(1);
+    selectEntry(0);
+    for (QLineEdit* field : {edtName(), edtPathColor()}) {
+        ASSERT_EQ(field->text().size(), 30) << field->objectName().toStdString();
+        // Too long for the field: only the start shows when the caret is at the start.
+        EXPECT_GT(field->fontMetrics().horizontalAdvance(field->text()), field->width());
+        EXPECT_EQ(field->cursorPosition(), 0) << field->objectName().toStdString();
+    }
+}
+
 TEST_F(EditorTest, EnteredSavedOpenedAndLoadedShowsWhatWasTyped)
 {
     addPolygon(kGreenQuad);

@@ -1,0 +1,167 @@
+// Faults that live in how the X server and Qt deliver events (mouse grabs taken by a menu,
+// the item view's delayed edit, the wheel, the menu bar taking the focus): driven with real
+// X events through xdotool, which QTest's events, sent straight to a widget, cannot show.
+#include "FormFixture.h"
+
+#include "TBitBtn.h"
+#include "TCoordinateGrid.h"
+
+#include <QComboBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QStandardPaths>
+
+#include <algorithm>
+
+namespace {
+
+class RealInputTest : public FormTest {
+protected:
+    void SetUp() override
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+            GTEST_SKIP() << "xdotool is not installed (scripts/deps.sh installs it)";
+        FormTest::SetUp();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 2000)) << "keys need the focus";
+    }
+
+    // One xdotool command; the events it makes are then handled by this process.
+    void xdo(const QStringList& args, int settleMs = 60)
+    {
+        QProcess p;
+        p.start(QStringLiteral("xdotool"), args);
+        ASSERT_TRUE(p.waitForFinished(5000));
+        ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+        QTest::qWait(settleMs);
+    }
+    void pointAt(QWidget* w, QPoint local)
+    {
+        const QPoint at = w->mapToGlobal(local);
+        xdo({"mousemove", "--sync", QString::number(at.x()), QString::number(at.y())});
+    }
+    void pointAt(QWidget* w) { pointAt(w, w->rect().center()); }
+    void key(const char* keys) { xdo({"key", QString::fromLatin1(keys)}); }
+    static bool menuOpen() { return QApplication::activePopupWidget() != nullptr; }
+
+    TBitBtn* button(const char* name) { return find<TBitBtn>(name); }
+    const ObjectTransform& pose() { return form->objectTransform(); }
+    bool anyHeld() const
+    {
+        const auto& held = form->motionState().held;
+        return std::any_of(held.begin(), held.end(), [](bool h) { return h; });
+    }
+};
+
+TEST_F(RealInputTest, AHeldButtonLetsGoWhenAMenuTakesTheMouseAndAnswersTheNextClick)
+{
+    TBitBtn* yccw = button("BitBtnYCCW");
+    pointAt(yccw);
+    xdo({"mousedown", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return yccw->held(); }, 2000));
+    key("alt+f");
+    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
+    EXPECT_FALSE(anyHeld()) << "the release comes as soon as the menu has the mouse";
+    EXPECT_FALSE(form->motionTimer()->enabled());
+    EXPECT_FALSE(yccw->isDown());
+    xdo({"mouseup", "1"});
+    key("Escape");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    const float rotY = pose().rotY;
+    QTest::qWait(150);
+    EXPECT_FLOAT_EQ(pose().rotY, rotY) << "nothing turns with no button held";
+
+    xdo({"click", "1"}, 150);
+    EXPECT_FLOAT_EQ(pose().rotY, rotY + 3.0f) << "one click, one step";
+    pointAt(button("BitBtnXCW"));
+    xdo({"mousedown", "1"}, 150);
+    xdo({"mouseup", "1"});
+    EXPECT_FLOAT_EQ(pose().rotY, rotY + 3.0f) << "another button turns about its own axis only";
+    EXPECT_LT(pose().rotX, 0.0f);
+    EXPECT_FALSE(anyHeld());
+}
+
+TEST_F(RealInputTest, PressOnOneButtonReleaseOverAnotherEndsTheFirstHold)
+{
+    TBitBtn* ycw = button("BitBtnYCW");
+    TBitBtn* xcw = button("BitBtnXCW");
+    pointAt(ycw);
+    xdo({"mousedown", "1"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ycw->held(); }, 2000));
+    pointAt(xcw);
+    xdo({"mouseup", "1"});
+    EXPECT_FALSE(anyHeld());
+    EXPECT_FALSE(form->motionTimer()->enabled());
+    EXPECT_FALSE(xcw->held());
+    EXPECT_FLOAT_EQ(pose().rotX, 0.0f);
+    const float rotY = pose().rotY;
+    QTest::qWait(100);
+    EXPECT_FLOAT_EQ(pose().rotY, rotY);
+}
+
+TEST_F(RealInputTest, FastTypingAfterAClickOnTheCurrentCellKeepsEveryKey)
+{
+    QTest::mouseClick(find<QPushButton>("btnNew"), Qt::LeftButton);
+    auto* grid = find<TCoordinateGrid>("stringGrid");
+    auto cellCentre = [grid](int col, int row) {
+        return grid->visualRect(grid->model()->index(row, col)).center();
+    };
+    ASSERT_EQ(grid->currentCol(), 1);
+    ASSERT_EQ(grid->currentRowIndex(), 1);
+    // Within the double-click interval of the click, and past it before looking.
+    pointAt(grid->viewport(), cellCentre(1, 1));
+    xdo({"click", "1"}, 0);
+    xdo({"type", "--delay", "40", "70"}, QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(grid->cell(1, 1), "70");
+
+    pointAt(grid->viewport(), cellCentre(2, 1));
+    xdo({"click", "1"}, QApplication::doubleClickInterval() + 100);
+    xdo({"click", "1"}, 0);   // the cell is current now
+    xdo({"type", "--delay", "40", "56"}, QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(grid->cell(2, 1), "56");
+
+    pointAt(grid->viewport(), cellCentre(3, 1));
+    xdo({"click", "--repeat", "2", "--delay", "60", "1"}, 0);
+    xdo({"type", "--delay", "30", "123"}, QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(grid->cell(3, 1), "123");
+}
+
+TEST_F(RealInputTest, TheWheelOverTheTypeBoxChangesNothing)
+{
+    QTest::mouseClick(find<QPushButton>("btnNew"), Qt::LeftButton);
+    auto* grid = find<TCoordinateGrid>("stringGrid");
+    grid->setCell(1, 1, "5");
+    auto* type = find<QComboBox>("cmbType");
+    ASSERT_FALSE(type->hasFocus());
+    pointAt(type);
+    xdo({"click", "5"});
+    xdo({"click", "5"});
+    xdo({"click", "4"});
+    EXPECT_EQ(type->currentText(), "Triangle");
+    EXPECT_EQ(grid->cell(1, 1), "5");
+    EXPECT_EQ(grid->pointRows(), 3);
+}
+
+TEST_F(RealInputTest, TheSpeedStaysInTheStatusLineWhileAMenuHasTheFocus)
+{
+    auto* speed = find<QSlider>("TrackBar1");
+    speed->setFocus();
+    key("Right");
+    ASSERT_EQ(form->statusText(), "4");
+    key("alt+f");
+    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
+    key("Escape");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    EXPECT_EQ(form->statusText(), "4");
+    key("alt");
+    key("Escape");
+    EXPECT_EQ(form->statusText(), "4");
+    EXPECT_TRUE(speed->hasFocus());
+
+    // Another control of the window taking the focus is leaving the track bar.
+    pointAt(find<QPushButton>("AutomodeButton"));
+    xdo({"click", "1"});
+    EXPECT_EQ(form->statusText(), "");
+}
+
+} // namespace
