@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QScreen>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -72,7 +73,7 @@ protected:
         const QString folder = qEnvironmentVariable("VORLAN_SHOT_DIR");
         settle();
         if (!folder.isEmpty())
-            form->grab().save(QDir(folder).filePath(step + ".png"));
+            form->screen()->grabWindow(form->winId()).save(QDir(folder).filePath(step + ".png"));
     }
 
     void enter(const TypedPolygon& p)
