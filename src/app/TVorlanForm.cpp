@@ -8,6 +8,7 @@
 #include "THelpWindow.h"
 #include "TMotionTimer.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 #include "TextureLoader.h"
 
 #include <GL/gl.h>
@@ -19,7 +20,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QOpenGLContext>
 #include <QPainter>
@@ -217,7 +217,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
              XScaling, YScaling, ZScaling, TrackBar1, btnResetControl, btnAuto, AutomodeButton,
              TBAmbient, TBDiffuse, TBSpecular, btnResetLight})
         hintControls_.push_back(w);
-    QListWidget* list = GroupBox3->polygonListBox();
+    QWidget* list = GroupBox3->polygonListBox();
     setHint(list, list->toolTip());
     hintControls_.push_back(list);
 
@@ -553,7 +553,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
-    GroupBox3->polygonListBox()->addItem(QString::fromLatin1(e.name.c_str()));
+    GroupBox3->polygonListBox()->appendEntries(1);
     return true;
 }
 

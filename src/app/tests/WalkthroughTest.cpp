@@ -4,12 +4,12 @@
 
 #include "TCoordinateGrid.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QScreen>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -157,10 +157,10 @@ TEST_F(WalkthroughTest, HouseTypedInSavedAndOpenedAgainIsAsTyped)
     EXPECT_NE(form->polygons().First()->textureId, 0u);
     shot("05-opened-again");
 
-    QListWidget* list = find<QListWidget>("lbPolygon");
+    TPolygonListBox* list = find<TPolygonListBox>("lbPolygon");
     for (size_t i = 0; i < kHouse.size(); ++i) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(int(i))).center());
+                          list->visibleRowRect(int(i)).center());
         expectLoaded(kHouse[i]);
         if (i == 0)
             shot("06-front-wall-selected");
