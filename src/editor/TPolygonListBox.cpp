@@ -2,9 +2,12 @@
 
 #include "DynArray.h"
 
+#include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QStyledItemDelegate>
+#include <QPainter>
+#include <QScrollBar>
+#include <algorithm>
 #include <cstdlib>
 
 // --- the rows ------------------------------------------------------------------------------
@@ -99,34 +102,16 @@ void PolygonListModel::entryChanged(int row)
 
 // --- the list box --------------------------------------------------------------------------
 
-namespace {
-
-// Every row as wide as the list box, whatever its name: a long name is cut at the edge
-// with "…" instead of widening the rows beyond the box.
-class FitWidthDelegate : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
-    {
-        QSize size = QStyledItemDelegate::sizeHint(option, index);
-        size.setWidth(1);
-        return size;
-    }
-};
-
-} // namespace
-
 TPolygonListBox::TPolygonListBox(const CDynArray& list, QWidget* parent)
-    : QListView(parent), model_(new PolygonListModel(list, this))
+    : QAbstractItemView(parent), model_(new PolygonListModel(list, this))
 {
     setModel(model_);
-    setItemDelegate(new FitWidthDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // Object files may hold a million polygons: rows of one height are laid out without
-    // reading each name.
-    setUniformItemSizes(true);
+    // Every row is the list box's width: a long name is cut at the edge with "…" instead
+    // of widening the rows beyond the box.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setTextElideMode(Qt::ElideRight);
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (userInput_) {
@@ -178,6 +163,159 @@ QRect TPolygonListBox::visibleRowRect(int row)
     return visualRect(index);
 }
 
+// --- rows of one height ----------------------------------------------------------------------
+
+int TPolygonListBox::rowHeight() const
+{
+    if (rowHeight_ <= 0) {
+        QStyleOptionViewItem option;
+        const_cast<TPolygonListBox*>(this)->initViewItemOption(&option);
+        option.text = QStringLiteral("Xg");
+        option.features |= QStyleOptionViewItem::HasDisplay;
+        rowHeight_ = std::max(1, style()->sizeFromContents(QStyle::CT_ItemViewItem, &option,
+                                                          QSize(), this).height());
+    }
+    return rowHeight_;
+}
+
+void TPolygonListBox::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        rowHeight_ = 0;
+    QAbstractItemView::changeEvent(event);
+}
+
+int TPolygonListBox::verticalOffset() const
+{
+    return verticalScrollBar()->value();
+}
+
+QRect TPolygonListBox::visualRect(const QModelIndex& index) const
+{
+    if (!index.isValid() || index.model() != model_)
+        return {};
+    const int h = rowHeight();
+    return QRect(0, index.row() * h - verticalOffset(), viewport()->width(), h);
+}
+
+QModelIndex TPolygonListBox::indexAt(const QPoint& point) const
+{
+    if (point.x() < 0 || point.x() >= viewport()->width() || point.y() < 0)
+        return {};
+    const int row = (point.y() + verticalOffset()) / rowHeight();
+    return row < count() ? rowIndex(row) : QModelIndex();
+}
+
+void TPolygonListBox::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!index.isValid())
+        return;
+    const int h = rowHeight();
+    const int top = index.row() * h;
+    const int visible = viewport()->height();
+    int value = verticalScrollBar()->value();
+    switch (hint) {
+    case PositionAtTop: value = top; break;
+    case PositionAtBottom: value = top + h - visible; break;
+    case PositionAtCenter: value = top - (visible - h) / 2; break;
+    case EnsureVisible:
+        if (top < value)
+            value = top;
+        else if (top + h > value + visible)
+            value = top + h - visible;
+        break;
+    }
+    verticalScrollBar()->setValue(value);
+}
+
+QModelIndex TPolygonListBox::moveCursor(CursorAction action, Qt::KeyboardModifiers)
+{
+    const int rows = count();
+    if (rows == 0)
+        return {};
+    const QModelIndex current = currentIndex();
+    int row = current.isValid() ? current.row() : -1;
+    const int page = std::max(1, viewport()->height() / rowHeight());
+    switch (action) {
+    case MoveUp:
+    case MovePrevious: row = row < 0 ? 0 : row - 1; break;
+    case MoveDown:
+    case MoveNext: row += 1; break;
+    case MovePageUp: row -= page; break;
+    case MovePageDown: row = row < 0 ? page - 1 : row + page; break;
+    case MoveHome: row = 0; break;
+    case MoveEnd: row = rows - 1; break;
+    default: break;
+    }
+    return rowIndex(std::clamp(row, 0, rows - 1));
+}
+
+void TPolygonListBox::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command)
+{
+    const int h = rowHeight();
+    const int first = std::max(0, (rect.top() + verticalOffset()) / h);
+    const int last = std::min(count() - 1, (rect.bottom() + verticalOffset()) / h);
+    if (first > last)
+        return;
+    selectionModel()->select(QItemSelection(rowIndex(first), rowIndex(last)), command);
+}
+
+QRegion TPolygonListBox::visualRegionForSelection(const QItemSelection& selection) const
+{
+    QRegion region;
+    for (const QItemSelectionRange& range : selection) {
+        const QRect top = visualRect(range.topLeft());
+        const QRect bottom = visualRect(range.bottomRight());
+        region += (top | bottom).intersected(viewport()->rect());
+    }
+    return region;
+}
+
+void TPolygonListBox::updateGeometries()
+{
+    const int h = rowHeight();
+    const int visible = viewport()->height();
+    verticalScrollBar()->setSingleStep(h);
+    verticalScrollBar()->setPageStep(visible);
+    verticalScrollBar()->setRange(0, std::max(0, count() * h - visible));
+    horizontalScrollBar()->setRange(0, 0);
+    QAbstractItemView::updateGeometries();
+}
+
+void TPolygonListBox::rowsInserted(const QModelIndex& parent, int start, int end)
+{
+    QAbstractItemView::rowsInserted(parent, start, end);
+    updateGeometries();
+    viewport()->update();
+}
+
+void TPolygonListBox::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(viewport());
+    const int rows = count();
+    if (rows == 0)
+        return;
+    const int h = rowHeight();
+    const QRect area = event->rect();
+    const int first = std::max(0, (area.top() + verticalOffset()) / h);
+    const int last = std::min(rows - 1, (area.bottom() + verticalOffset()) / h);
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QStyle::State base = option.state & ~(QStyle::State_HasFocus | QStyle::State_MouseOver);
+    const QModelIndex current = currentIndex();
+    const bool focused = hasFocus();
+    for (int row = first; row <= last; ++row) {
+        const QModelIndex index = rowIndex(row);
+        option.rect = visualRect(index);
+        option.state = base;
+        if (selectionModel()->isSelected(index))
+            option.state |= QStyle::State_Selected;
+        if (focused && index == current)
+            option.state |= QStyle::State_HasFocus;
+        itemDelegateForIndex(index)->paint(&painter, option, index);
+    }
+}
+
 template <typename F> void TPolygonListBox::asUserInput(F&& handle)
 {
     userInput_ = true;
@@ -200,7 +338,7 @@ void TPolygonListBox::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    asUserInput([&] { QListView::mousePressEvent(event); });
+    asUserInput([&] { QAbstractItemView::mousePressEvent(event); });
     // A click on the entry that is already selected loads it again.
     const QModelIndex hit = indexAt(event->position().toPoint());
     if (!picked_ && hit.isValid() && selectionModel()->isSelected(hit))
@@ -214,7 +352,7 @@ void TPolygonListBox::mouseMoveEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    asUserInput([&] { QListView::mouseMoveEvent(event); });
+    asUserInput([&] { QAbstractItemView::mouseMoveEvent(event); });
 }
 
 void TPolygonListBox::mouseReleaseEvent(QMouseEvent* event)
@@ -224,7 +362,7 @@ void TPolygonListBox::mouseReleaseEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    asUserInput([&] { QListView::mouseReleaseEvent(event); });
+    asUserInput([&] { QAbstractItemView::mouseReleaseEvent(event); });
 }
 
 void TPolygonListBox::mouseDoubleClickEvent(QMouseEvent* event)
@@ -233,7 +371,7 @@ void TPolygonListBox::mouseDoubleClickEvent(QMouseEvent* event)
         event->accept();
         return;
     }
-    asUserInput([&] { QListView::mouseDoubleClickEvent(event); });
+    asUserInput([&] { QAbstractItemView::mouseDoubleClickEvent(event); });
 }
 
 QItemSelectionModel::SelectionFlags TPolygonListBox::selectionCommand(const QModelIndex& index,
@@ -244,7 +382,7 @@ QItemSelectionModel::SelectionFlags TPolygonListBox::selectionCommand(const QMod
     // it again instead of clearing it.
     if (!index.isValid())
         return QItemSelectionModel::NoUpdate;
-    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    const QItemSelectionModel::SelectionFlags command = QAbstractItemView::selectionCommand(index, event);
     if (command & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle))
         return QItemSelectionModel::ClearAndSelect;
     return command;
@@ -252,5 +390,5 @@ QItemSelectionModel::SelectionFlags TPolygonListBox::selectionCommand(const QMod
 
 void TPolygonListBox::keyPressEvent(QKeyEvent* event)
 {
-    asUserInput([&] { QListView::keyPressEvent(event); });
+    asUserInput([&] { QAbstractItemView::keyPressEvent(event); });
 }

@@ -2,7 +2,7 @@
 
 #include <QAbstractListModel>
 #include <QItemSelectionModel>
-#include <QListView>
+#include <QAbstractItemView>
 
 class CDynArray;
 struct tElement;
@@ -36,13 +36,15 @@ private:
     mutable int cursorRow_ = -1;
 };
 
-// The list box of polygon names. entryPicked reports a selection made by the user (a left
+// The list box of polygon names: rows of one height, so that where a row is shown, which
+// row is under the pointer and how far the list scrolls are sums, not a layout of every
+// row; adding or removing an entry costs the same at any length. entryPicked reports a selection made by the user (a left
 // click, also on the entry already selected, a drag, or the keyboard) and never one made by
 // the program, which adds, removes and deselects entries without loading anything.
 // A click or drag on the empty area below the entries changes nothing, so the entry the
 // editor has loaded stays highlighted. Long names are cut with "…" at the list box's edge;
 // there is no horizontal scrolling.
-class TPolygonListBox : public QListView {
+class TPolygonListBox : public QAbstractItemView {
     Q_OBJECT
 public:
     explicit TPolygonListBox(const CDynArray& list, QWidget* parent = nullptr);
@@ -66,10 +68,24 @@ public:
     // Where a row is shown, after scrolling it into view.
     QRect visibleRowRect(int row);
 
+    QRect visualRect(const QModelIndex& index) const override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+    QModelIndex indexAt(const QPoint& point) const override;
+
 signals:
     void entryPicked();
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    int horizontalOffset() const override { return 0; }
+    int verticalOffset() const override;
+    bool isIndexHidden(const QModelIndex&) const override { return false; }
+    void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+    QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+    void updateGeometries() override;
+    void rowsInserted(const QModelIndex& parent, int start, int end) override;
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -81,6 +97,10 @@ protected:
 private:
     template <typename F> void asUserInput(F&& handle);
     bool overEntry(const QMouseEvent* event) const;
+    int rowHeight() const;
+    QModelIndex rowIndex(int row) const { return model_->index(row); }
+
+    mutable int rowHeight_ = 0;   // 0: to be measured from the font
 
     PolygonListModel* model_ = nullptr;
     bool userInput_ = false;
