@@ -7,8 +7,11 @@
 //                                  tick against DrawScene alone and DrawScene with its swap
 //   view_bench open [polygons]     Open and Import of an object file to the frame presented,
 //                                  by stage (read, list box, frame), and the bytes held
-//   view_bench stl <polygons> <file.stl>   the Open benchmark's triangles as a binary STL, for
-//                                  other viewers
+//   view_bench first-open <file.3do> [runs]   a fresh process that opens the file at once:
+//                                  start to the frame presented and peak memory, to compare
+//                                  with another viewer started on the same triangles
+//   view_bench 3do <polygons> <file.3do>, view_bench stl <polygons> <file.stl>   the Open
+//                                  benchmark's triangles as an object file or binary STL
 // "Presented" means read back from the window on the screen, not from the GL buffer.
 #include "ObjectFile.h"
 #include "Scene.h"
@@ -234,6 +237,69 @@ int childApp(int argc, char** argv)
     }
     std::printf("%.1f\n", msSinceParentStart());
     return 0;
+}
+
+int childOpen(int argc, char** argv)
+{
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    TVorlanApplication app(argc, argv);
+    ScriptedDialogs dialogs;
+    TVorlanForm form(&dialogs);
+    form.show();
+    TGLPanel* panel = form.glPanel();
+    while (panel->framesPresented() == 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const double started = msSinceParentStart();
+    // The user picks the file once the window is up: the start-up's own events are done.
+    QTest::qWait(300);
+    const long frames = form.framesDrawn();
+    dialogs.files.push_back(QString::fromLocal8Bit(argv[2]));
+    QElapsedTimer t;
+    t.start();
+    form.FileOpenExecute();
+    QCoreApplication::processEvents();
+    (void)presented(panel);
+    const double open = double(t.nsecsElapsed()) / 1e6;
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    std::printf("%.1f %.1f %ld %d %ld\n", started, open, r.ru_maxrss, form.polygons().Count(),
+                form.framesDrawn() - frames);
+    return 0;
+}
+
+QByteArray runChildOutput(const char* self, const QStringList& arguments)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
+    child.setProcessEnvironment(env);
+    child.start(QString::fromLocal8Bit(self), arguments);
+    if (!child.waitForFinished(120000))
+        return {};
+    return child.readAllStandardOutput().trimmed();
+}
+
+int benchFirstOpen(const char* self, const char* file, int runs)
+{
+    for (int i = 0; i < runs; ++i) {
+        const QList<QByteArray> out =
+            runChildOutput(self, {"--child-open", QString::fromLocal8Bit(file)}).split(' ');
+        if (out.size() != 5)
+            return 1;
+        const double started = out[0].toDouble(), open = out[1].toDouble();
+        std::printf("run %d: start to first frame %7.1f ms + Open of %s polygons to the frame "
+                    "presented %8.1f ms (%s frames) = %8.1f ms; peak RSS %ld MB\n",
+                    i + 1, started, out[3].constData(), open, out[4].constData(), started + open,
+                    out[2].toLong() / 1024);
+    }
+    return 0;
+}
+
+int writeObjectFile(int n, const char* fileName)
+{
+    CDynArray list;
+    fill(list, n, true);
+    return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
 double runChild(const char* self, const char* mode)
@@ -497,6 +563,7 @@ int writeStl(int n, const char* fileName)
 int usage()
 {
     std::fprintf(stderr, "usage: view_bench startup [runs] | hold [seconds] | open [polygons] | "
+                         "first-open <file.3do> [runs] | 3do <polygons> <file.3do> | "
                          "stl <polygons> <file.stl>\n");
     return 2;
 }
@@ -512,6 +579,14 @@ int main(int argc, char** argv)
         return childBare(argc, argv);
     if (mode == "--child-app")
         return childApp(argc, argv);
+    if (mode == "--child-open")
+        return argc == 3 ? childOpen(argc, argv) : usage();
+    if (mode == "3do")
+        return argc == 4 ? writeObjectFile(std::atoi(argv[2]), argv[3]) : usage();
+    if (mode == "first-open" && argc >= 3) {
+        QCoreApplication app(argc, argv);
+        return benchFirstOpen(argv[0], argv[2], argc > 3 ? std::atoi(argv[3]) : 3);
+    }
     if (mode == "stl")
         return argc == 4 ? writeStl(std::atoi(argv[2]), argv[3]) : usage();
     if (mode == "startup") {
