@@ -4,7 +4,8 @@ set -euo pipefail
 if [ -n "${DISPLAY:-}" ] && [ "${VORLAN_OWN_DISPLAY:-0}" != 1 ]; then exec "$@"; fi
 for n in $(seq 90 140); do
   [ -e "/tmp/.X${n}-lock" ] && continue
-  Xvfb ":$n" -screen 0 1400x1100x24 -nolisten tcp >/dev/null 2>&1 &
+  # Large enough for the main window at scale factor 2: the view is read back from the screen.
+  Xvfb ":$n" -screen 0 2000x1600x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb=$!
   for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
   if kill -0 "$xvfb" 2>/dev/null; then

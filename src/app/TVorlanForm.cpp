@@ -8,6 +8,7 @@
 #include "THelpWindow.h"
 #include "TMotionTimer.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 #include "TextureLoader.h"
 
 #include <GL/gl.h>
@@ -20,7 +21,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QOpenGLContext>
 #include <QPainter>
@@ -164,13 +164,23 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(1);
     Panel1->setGeometry(4, 37, 525, 532);
-    GLPanel = new TGLPanel(Panel1);
+    GLPanel = new TGLPanel;
     GLPanel->setObjectName("GLPanel");
-    GLPanel->setGeometry(1, 1, 523, 530);
     GLPanel->OnContextCreated = [this] { FormCreateContext(); };
     GLPanel->OnResize = [this](int w, int h) { GLPanelResize(w, h); };
     GLPanel->OnPaint = [this] { GLPanelPaint(); };
-    GLPanel->OnContextFailed = [this] { showStartupMessage("hrc == NULL"); };
+    GLPanel->OnContextFault = [this](TGLPanel::ContextFault fault) {
+        using Fault = TGLPanel::ContextFault;
+        showStartupMessage(fault == Fault::NoSurface   ? "hdc == NULL"
+                           : fault == Fault::NoContext ? "hrc == NULL"
+                                                       : "Could not Make Current");
+    };
+    // The view is a window of its own inside the panel, so that its frames are swapped
+    // on their own and never recompose the controls around it.
+    GLPanelHost = QWidget::createWindowContainer(GLPanel, Panel1);
+    GLPanelHost->setObjectName("GLPanel");
+    GLPanelHost->setFocusPolicy(Qt::NoFocus);
+    GLPanelHost->setGeometry(1, 1, 523, 530);
 
     createControlGroup(client);
     createLightGroup(client);
@@ -208,7 +218,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
              XScaling, YScaling, ZScaling, TrackBar1, btnResetControl, btnAuto, AutomodeButton,
              TBAmbient, TBDiffuse, TBSpecular, btnResetLight})
         hintControls_.push_back(w);
-    QListWidget* list = GroupBox3->polygonListBox();
+    QWidget* list = GroupBox3->polygonListBox();
     setHint(list, list->toolTip());
     hintControls_.push_back(list);
 
@@ -231,7 +241,8 @@ TVorlanForm::~TVorlanForm()
 {
     Timer1->setEnabled(false);
     // The GL context goes first, with the view; the polygon list clears itself afterwards.
-    delete GLPanel;
+    delete GLPanelHost;   // and the view window it holds
+    GLPanelHost = nullptr;
     GLPanel = nullptr;
 }
 
@@ -483,14 +494,7 @@ void TVorlanForm::SetInitialState()
 
 void TVorlanForm::FormCreateContext()
 {
-    QOpenGLContext* context = GLPanel->context();
-    if (!context || !context->surface())
-        showStartupMessage("hdc == NULL");
-    if (!context || !context->isValid())
-        showStartupMessage("hrc == NULL");
-    else if (QOpenGLContext::currentContext() != context)
-        showStartupMessage("Could not Make Current");
-
+    // The panel has made its context current; the faults before this point it reports.
     scene::SetFixedState();
     scene::SetupLightAndMaterial();
     // Switches or light levels changed before the view existed take effect now.
@@ -510,7 +514,7 @@ void TVorlanForm::FormResize(int clientWidth, int clientHeight)
     GroupBox3->move(624 + rightShift, 32);
     Panel1->resize(clientWidth - 267, clientHeight - 63);
     // The view's own resize takes its new size and sets viewport and projection.
-    GLPanel->resize(Panel1->width() - 2, Panel1->height() - 2);
+    GLPanelHost->resize(Panel1->width() - 2, Panel1->height() - 2);
 }
 
 void TVorlanForm::GLPanelResize(int width, int height)
@@ -555,7 +559,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
-    GroupBox3->polygonListBox()->addItem(QString::fromLatin1(e.name.c_str()));
+    GroupBox3->polygonListBox()->appendEntries(1);
     return true;
 }
 

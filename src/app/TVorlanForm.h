@@ -231,6 +231,7 @@ public:
     QWidget* client = nullptr;
     QFrame* Panel1 = nullptr;
     TGLPanel* GLPanel = nullptr;
+    QWidget* GLPanelHost = nullptr;   // the container that places GLPanel among the widgets
     QGroupBox* GroupBox1 = nullptr;
     QGroupBox* GroupBox2 = nullptr;
     TPolygonEditor* GroupBox3 = nullptr;

@@ -134,7 +134,7 @@ void TPolygonEditor::createControls()
     btnAdd_ = button("btnAdd", "Add", {8, 384, 70, 25});
     btnUpdate_ = button("btnUpdate", "Update", {82, 384, 70, 25});
 
-    lbPolygon_ = new TPolygonListBox(this);
+    lbPolygon_ = new TPolygonListBox(list_, this);
     lbPolygon_->setObjectName(QStringLiteral("lbPolygon"));
     lbPolygon_->setGeometry(8, 428, 145, 72);
     lbPolygon_->setToolTip(QStringLiteral("Polygonlist"));
@@ -198,16 +198,11 @@ void TPolygonEditor::showError(const QString& text)
     }
 }
 
-QListWidget* TPolygonEditor::polygonListBox() const { return lbPolygon_; }
+TPolygonListBox* TPolygonEditor::polygonListBox() const { return lbPolygon_; }
 
 void TPolygonEditor::appendListEntries(int firstPosition)
 {
-    QStringList names;
-    int position = 1;
-    for (const tElement* e = list_.First(); e; e = e->next, ++position)
-        if (position >= firstPosition)
-            names << FromElementText(e->name);
-    lbPolygon_->addItems(names);
+    lbPolygon_->appendEntries(list_.Count() - firstPosition + 1);
 }
 
 // --- shared routines -------------------------------------------------------------------------
@@ -350,8 +345,7 @@ void TPolygonEditor::selectType(int index)
 
 void TPolygonEditor::clearListSelection()
 {
-    lbPolygon_->clearSelection();
-    lbPolygon_->setCurrentItem(nullptr);
+    lbPolygon_->clearSelectionAndCurrent();
 }
 
 // --- modes and the list box ------------------------------------------------------------------
@@ -385,8 +379,7 @@ void TPolygonEditor::lbPolygonClick()
 {
     guarded([this] {
         const int index = lbPolygon_->currentRow();
-        const QListWidgetItem* entry = lbPolygon_->currentItem();
-        if (index < 0 || !entry || !entry->isSelected())
+        if (index < 0 || !lbPolygon_->isRowSelected(index))
             return;
         const tElement* p = list_.GetAt(index + 1);
         if (!p)
@@ -456,7 +449,7 @@ void TPolygonEditor::btnAddClick()
                                  MessageIcon::Warning, MessageButtons::Ok);
             return;
         }
-        lbPolygon_->addItem(FromElementText(e->name));
+        lbPolygon_->appendEntries(1);
         ClearEditorInputs();
         btnNew_->setEnabled(true);
         state_.mode = EditorMode::Idle;
@@ -489,10 +482,8 @@ void TPolygonEditor::btnUpdateClick()
         p->texture = e->texture;
         p->textureId = textureId;
 
-        if (nameChanged) {
-            if (QListWidgetItem* entry = lbPolygon_->item(state_.selectedPosition - 1))
-                entry->setText(FromElementText(p->name));
-        }
+        if (nameChanged)
+            lbPolygon_->entryChanged(state_.selectedPosition - 1);
         ResetEditor();
         drawScene_();
     });
@@ -510,7 +501,7 @@ void TPolygonEditor::btnRemoveClick()
         else if (p > 1 && p < n)
             list_.RemoveAt(p);
         if (p >= 1 && p <= n)
-            delete lbPolygon_->takeItem(p - 1);
+            lbPolygon_->removeEntry(p - 1);
         ResetEditor();
         drawScene_();
     });

@@ -14,7 +14,6 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QPushButton;
 class QRadioButton;
 class TCoordinateGrid;
@@ -36,7 +35,7 @@ public:
     // New and Open).
     void ResetEditor();
 
-    QListWidget* polygonListBox() const;
+    TPolygonListBox* polygonListBox() const;
     // Appends the names of the polygons from position firstPosition to the end of the list
     // as list-box entries, in one batch (for Open and Import).
     void appendListEntries(int firstPosition);

@@ -1,18 +1,30 @@
 #include "TGLPanel.h"
 
+#include <QExposeEvent>
 #include <QOpenGLContext>
-#include <QTimer>
+#include <QPixmap>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <cmath>
 
-TGLPanel::TGLPanel(QWidget* parent) : QOpenGLWidget(parent)
+TGLPanel::TGLPanel(QWindow* parent) : QWindow(parent)
 {
+    setSurfaceType(QSurface::OpenGLSurface);
     setFormat(requestedFormat());
-    // Frames drawn outside a paint request must survive until they are shown.
-    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
-    // The frame is drawn over the whole panel: nothing is erased beforehand, no flicker.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    setAutoFillBackground(false);
+    // The view takes no input: clicks and keys stay with the main window's widgets, which
+    // keep the focus, and the window manager never activates the view on its own.
+    setFlags(flags() | Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+}
+
+TGLPanel::~TGLPanel()
+{
+    // No context current, then the context goes, before the window it was made on.
+    if (context_) {
+        context_->doneCurrent();
+        delete context_;
+    }
 }
 
 QSurfaceFormat TGLPanel::requestedFormat()
@@ -27,75 +39,133 @@ QSurfaceFormat TGLPanel::requestedFormat()
     format.setAlphaBufferSize(0);
     format.setDepthBufferSize(32);
     format.setStencilBufferSize(0);
+    // Frames are drawn when something changed, never paced by the display.
+    format.setSwapInterval(0);
     return format;
+}
+
+bool TGLPanel::isValid() const
+{
+    return context_ && context_->isValid();
+}
+
+void TGLPanel::reportFault(ContextFault fault)
+{
+    // Shown after the event that found it has been handled, so that no message box runs
+    // inside an exposure or a paint.
+    QTimer::singleShot(0, this, [this, fault] {
+        if (OnContextFault)
+            OnContextFault(fault);
+    });
+}
+
+bool TGLPanel::ensureContext()
+{
+    if (context_ || contextTried_)
+        return isValid();
+    if (!handle())
+        return false;   // the native window comes with the first show; tried again then
+    contextTried_ = true;
+    context_ = new QOpenGLContext(this);
+    context_->setFormat(requestedFormat());
+    if (!context_->create()) {
+        reportFault(ContextFault::NoContext);
+        return false;
+    }
+    if (!context_->makeCurrent(this)) {
+        reportFault(ContextFault::NotCurrent);
+        return false;
+    }
+    if (OnContextCreated)
+        OnContextCreated();
+    return true;
 }
 
 bool TGLPanel::makeContextCurrent()
 {
-    if (!isValid())
-        return false;
-    makeCurrent();
-    return QOpenGLContext::currentContext() == context();
+    return ensureContext() && context_->makeCurrent(this);
 }
 
 bool TGLPanel::beginFrame()
 {
-    return makeContextCurrent();
+    if (!makeContextCurrent())
+        return false;
+    if (resizePending_) {
+        resizePending_ = false;
+        if (OnResize)
+            OnResize(width(), height());
+    }
+    return true;
 }
 
 void TGLPanel::endFrame()
 {
-    if (inPaint_)
-        return; // the paint request presents it
-    frameCurrent_ = true;
-    update();
+    // A window that is not on the screen has nothing to present to; its next exposure
+    // draws anew.
+    if (!context_ || !isExposed())
+        return;
+    context_->swapBuffers(this);
+    ++framesPresented_;
+}
+
+void TGLPanel::paint()
+{
+    if (!isExposed())
+        return;
+    if (!handle()) {
+        reportFault(ContextFault::NoSurface);
+        return;
+    }
+    if (beginFrame() && OnPaint)
+        OnPaint();
+}
+
+void TGLPanel::exposeEvent(QExposeEvent*)
+{
+    paint();
+}
+
+void TGLPanel::resizeEvent(QResizeEvent* event)
+{
+    QWindow::resizeEvent(event);
+    // Viewport and projection follow at once when there is a context; the frame comes
+    // from the paint request that a resize brings, as for any other window.
+    if (isValid() && context_->makeCurrent(this)) {
+        resizePending_ = false;
+        if (OnResize)
+            OnResize(event->size().width(), event->size().height());
+    } else {
+        resizePending_ = true;
+    }
+    requestUpdate();
+}
+
+bool TGLPanel::event(QEvent* event)
+{
+    if (event->type() == QEvent::UpdateRequest) {
+        paint();
+        return true;
+    }
+    return QWindow::event(event);
 }
 
 int TGLPanel::deviceWidth() const
 {
-    return static_cast<int>(std::lround(width() * devicePixelRatioF()));
+    return static_cast<int>(std::lround(width() * devicePixelRatio()));
 }
 
 int TGLPanel::deviceHeight() const
 {
-    return static_cast<int>(std::lround(height() * devicePixelRatioF()));
+    return static_cast<int>(std::lround(height() * devicePixelRatio()));
 }
 
-void TGLPanel::initializeGL()
+QImage TGLPanel::grabFramebuffer()
 {
-    if (OnContextCreated)
-        OnContextCreated();
-}
-
-void TGLPanel::resizeGL(int width, int height)
-{
-    frameCurrent_ = false;
-    if (OnResize)
-        OnResize(width, height);
-}
-
-void TGLPanel::paintGL()
-{
-    if (frameCurrent_) {
-        frameCurrent_ = false;
-        return;
-    }
-    inPaint_ = true;
-    if (OnPaint)
-        OnPaint();
-    inPaint_ = false;
-}
-
-void TGLPanel::paintEvent(QPaintEvent* event)
-{
-    // The first paint creates the context; when that fails no GL call will ever run, and
-    // the owner is told once, after this paint, so that it can say so.
-    QOpenGLWidget::paintEvent(event);
-    if (!isValid() && !failureReported_) {
-        failureReported_ = true;
-        QTimer::singleShot(0, this, [this] {
-            if (OnContextFailed)
-                OnContextFailed();
-        });
-    }
+    // The window system's copy of the window: what was presented, not the buffer that the
+    // next frame is drawn into.
+    if (!handle() || !screen())
+        return {};
+    QImage image = screen()->grabWindow(winId()).toImage();
+    image.setDevicePixelRatio(1.0);
+    return image;
 }

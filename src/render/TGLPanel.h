@@ -1,15 +1,25 @@
 #pragma once
 
-#include <QOpenGLWidget>
+#include <QImage>
+#include <QString>
+#include <QWindow>
 #include <functional>
 
-// The view panel: an OpenGL surface whose frames are drawn by the owner. A frame drawn
-// outside a paint request is kept and shown as it is; a paint request draws only when
-// the panel holds no current frame (first show, resize, exposure after a lost buffer).
-class TGLPanel : public QOpenGLWidget {
+class QOpenGLContext;
+
+// The view panel: a native window with an OpenGL context of its own, placed among the
+// widgets through a window container. A frame is what the owner draws plus one buffer
+// swap of this window alone, so drawing never makes the rest of the main window repaint.
+// A paint request (exposure, or the repaint that follows a resize) draws through OnPaint;
+// a resize sets the projection and draws nothing itself.
+class TGLPanel : public QWindow {
     Q_OBJECT
 public:
-    explicit TGLPanel(QWidget* parent = nullptr);
+    // What went wrong while the context was being made, once, after the panel's events.
+    enum class ContextFault { NoSurface, NoContext, NotCurrent };
+
+    explicit TGLPanel(QWindow* parent = nullptr);
+    ~TGLPanel() override;
 
     // The surface format the panel asks for: double-buffered RGBA, 32-bit depth request,
     // no alpha, no stencil, compatibility profile for OpenGL 1.1 calls.
@@ -18,26 +28,39 @@ public:
     std::function<void()> OnPaint;                         // draws one frame
     std::function<void()> OnContextCreated;                // the GL steps of start-up
     std::function<void(int width, int height)> OnResize;   // logical size, context current
-    std::function<void()> OnContextFailed;                 // no context could be made, once
+    std::function<void(ContextFault)> OnContextFault;
 
-    // Makes the context current for drawing outside a paint request; false without one.
+    // Makes the context current for drawing; false without one.
     bool beginFrame();
-    // Marks the frame just drawn as current and has it presented.
+    // Presents the frame just drawn: one swap of this window's buffers.
     void endFrame();
     // Makes the context current for other GL work (texture uploads); false without one.
     bool makeContextCurrent();
 
+    bool isValid() const;
+    QOpenGLContext* context() const { return context_; }
+    // The frame the panel shows now, in device pixels: read from the presented buffer,
+    // not from the one being drawn.
+    QImage grabFramebuffer();
+    // Frames presented so far.
+    long framesPresented() const { return framesPresented_; }
+
     int deviceWidth() const;
     int deviceHeight() const;
+    qreal devicePixelRatioF() const { return devicePixelRatio(); }
 
 protected:
-    void initializeGL() override;
-    void resizeGL(int width, int height) override;
-    void paintGL() override;
-    void paintEvent(QPaintEvent* event) override;
+    void exposeEvent(QExposeEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
-    bool frameCurrent_ = false;
-    bool inPaint_ = false;
-    bool failureReported_ = false;
+    bool ensureContext();
+    void paint();
+    void reportFault(ContextFault fault);
+
+    QOpenGLContext* context_ = nullptr;
+    bool contextTried_ = false;
+    bool resizePending_ = true;
+    long framesPresented_ = 0;
 };

@@ -4,10 +4,10 @@
 
 #include "ObjectFile.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 
 #include <QDir>
 #include <QFile>
-#include <QListWidget>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -53,9 +53,9 @@ protected:
     QStringList listBoxEntries() const
     {
         QStringList entries;
-        QListWidget* box = form->editor()->polygonListBox();
+        const TPolygonListBox* box = form->editor()->polygonListBox();
         for (int i = 0; i < box->count(); ++i)
-            entries << box->item(i)->text();
+            entries << box->text(i);
         return entries;
     }
 

@@ -4,11 +4,12 @@
 
 #include "TCoordinateGrid.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QScreen>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -72,7 +73,7 @@ protected:
         const QString folder = qEnvironmentVariable("VORLAN_SHOT_DIR");
         settle();
         if (!folder.isEmpty())
-            form->grab().save(QDir(folder).filePath(step + ".png"));
+            form->screen()->grabWindow(form->winId()).save(QDir(folder).filePath(step + ".png"));
     }
 
     void enter(const TypedPolygon& p)
@@ -156,10 +157,10 @@ TEST_F(WalkthroughTest, HouseTypedInSavedAndOpenedAgainIsAsTyped)
     EXPECT_NE(form->polygons().First()->textureId, 0u);
     shot("05-opened-again");
 
-    QListWidget* list = find<QListWidget>("lbPolygon");
+    TPolygonListBox* list = find<TPolygonListBox>("lbPolygon");
     for (size_t i = 0; i < kHouse.size(); ++i) {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(list->item(int(i))).center());
+                          list->visibleRowRect(int(i)).center());
         expectLoaded(kHouse[i]);
         if (i == 0)
             shot("06-front-wall-selected");

@@ -68,9 +68,9 @@ TCoordinateGrid* EditorTest::grid() const
     return editor->findChild<TCoordinateGrid*>(QStringLiteral("stringGrid"));
 }
 
-QListWidget* EditorTest::lbPolygon() const
+TPolygonListBox* EditorTest::lbPolygon() const
 {
-    return editor->findChild<QListWidget*>(QStringLiteral("lbPolygon"));
+    return editor->findChild<TPolygonListBox*>(QStringLiteral("lbPolygon"));
 }
 
 void EditorTest::click(QAbstractButton* button)
@@ -143,11 +143,9 @@ void EditorTest::pickTexture(const QString& path)
 
 void EditorTest::selectEntry(int index)
 {
-    QListWidget* lb = lbPolygon();
-    ASSERT_NE(lb->item(index), nullptr);
-    lb->scrollToItem(lb->item(index));
-    QTest::mouseClick(lb->viewport(), Qt::LeftButton, {},
-                      lb->visualItemRect(lb->item(index)).center());
+    TPolygonListBox* lb = lbPolygon();
+    ASSERT_LT(index, lb->count());
+    QTest::mouseClick(lb->viewport(), Qt::LeftButton, {}, lb->visibleRowRect(index).center());
 }
 
 void EditorTest::enterPolygon(const Polygon& p)
@@ -192,6 +190,6 @@ std::vector<std::string> EditorTest::entryNames() const
 {
     std::vector<std::string> names;
     for (int i = 0; i < lbPolygon()->count(); ++i)
-        names.push_back(lbPolygon()->item(i)->text().toStdString());
+        names.push_back(lbPolygon()->text(i).toStdString());
     return names;
 }

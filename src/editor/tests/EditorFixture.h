@@ -4,10 +4,10 @@
 #include "ScriptedDialogs.h"
 #include "TCoordinateGrid.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -48,7 +48,7 @@ public:
     QLineEdit* edtName() const;
     QLineEdit* edtPathColor() const;
     TCoordinateGrid* grid() const;
-    QListWidget* lbPolygon() const;
+    TPolygonListBox* lbPolygon() const;
 
     // Real input: mouse clicks and key events sent to the widget with the focus.
     void click(QAbstractButton* button);

@@ -1,0 +1,603 @@
+// The main window's interactive loop against its floors, each pair measured in the same run,
+// under a display (Xvfb with Mesa's llvmpipe):
+//   view_bench startup [runs]      start of the process to the first frame presented, against
+//                                  a bare Qt program whose one QOpenGLWindow clears and swaps
+//   view_bench hold [seconds]      a held "Y-Rotate CCW" on the cube (12 triangles), 10,000 and
+//                                  100,000 polygons: ticks a second, CPU per tick, and one
+//                                  tick against DrawScene alone and DrawScene with its swap
+//   view_bench open [polygons]     Open and Import of an object file to the frame presented,
+//                                  by stage (read, list box, frame), and the bytes held
+//   view_bench first-open <file.3do> [runs]   a fresh process that opens the file at once:
+//                                  start to the frame presented and peak memory, to compare
+//                                  with another viewer started on the same triangles
+//   view_bench 3do <polygons> <file.3do>, view_bench stl <polygons> <file.stl>   the Open
+//                                  benchmark's triangles as an object file or binary STL
+// "Presented" means read back from the window on the screen, not from the GL buffer.
+#include "ObjectFile.h"
+#include "Scene.h"
+#include "TGLPanel.h"
+#include "TMotionTimer.h"
+#include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
+#include "TVorlanApplication.h"
+#include "TVorlanForm.h"
+#include "testing/ScriptedDialogs.h"
+
+#include <GL/gl.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QOpenGLWindow>
+#include <QPixmap>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <malloc.h>
+#include <sys/resource.h>
+
+namespace {
+
+long long monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+double cpuSeconds()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return double(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           double(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+// CPU seconds the X server has used, from the display's lock file and /proc; -1 when unknown.
+double xServerCpuSeconds()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const int colon = display.indexOf(':');
+    if (colon < 0)
+        return -1;
+    const QByteArray number = display.mid(colon + 1).split('.').front();
+    std::ifstream lock("/tmp/.X" + number.toStdString() + "-lock");
+    long pid = 0;
+    if (!(lock >> pid) || pid <= 0)
+        return -1;
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line))
+        return -1;
+    const std::size_t close = line.rfind(')');
+    if (close == std::string::npos)
+        return -1;
+    std::vector<std::string> fields;
+    std::size_t at = close + 2;
+    while (at < line.size()) {
+        const std::size_t end = line.find(' ', at);
+        fields.push_back(line.substr(at, end - at));
+        if (end == std::string::npos)
+            break;
+        at = end + 1;
+    }
+    if (fields.size() < 13)
+        return -1;
+    return (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+std::size_t heapInUse()
+{
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// The window's pixels as the screen holds them.
+QImage presented(QWindow* window)
+{
+    return window->screen()->grabWindow(window->winId()).toImage();
+}
+
+bool isGroundGreen(QRgb c)
+{
+    return qGreen(c) > 100 && qRed(c) < 60 && qBlue(c) < 60;
+}
+
+// n small coloured polygons spread over a ball; all triangles when triangles is set.
+void fill(CDynArray& list, int n, bool triangles)
+{
+    for (int i = 0; i < n; ++i) {
+        tElement e;
+        const bool tri = triangles || i % 3 == 0;
+        e.type = tri ? "Triangle" : "Quad";
+        e.name = "P" + std::to_string(i);
+        const float a = float(i) * 0.61803f, b = float(i % 97) * 0.0648f;
+        const float cx = 80 * std::cos(a) * std::cos(b), cy = 80 * std::sin(b),
+                    cz = 80 * std::sin(a) * std::cos(b);
+        const float corners[12] = {cx - 5, cy - 5, cz, cx + 5, cy - 5, cz,
+                                   cx + 5, cy + 5, cz, cx - 5, cy + 5, cz};
+        std::memcpy(e.vertex, corners, sizeof corners);
+        if (tri)
+            e.vertex[9] = e.vertex[10] = e.vertex[11] = 0;
+        e.red = i % 255;
+        e.green = 128;
+        e.blue = 255 - i % 255;
+        e.color = e.red | e.green << 8 | e.blue << 16;
+        e.textureId = kNoTexture;
+        list.Add(e);
+    }
+}
+
+// A cube of side 100 as 12 triangles, two a face, fronts outwards.
+void fillCube(CDynArray& list)
+{
+    static const int faces[6][4][3] = {
+        {{-1, -1, 1}, {1, -1, 1}, {1, 1, 1}, {-1, 1, 1}},     {{1, -1, -1}, {-1, -1, -1}, {-1, 1, -1}, {1, 1, -1}},
+        {{1, -1, 1}, {1, -1, -1}, {1, 1, -1}, {1, 1, 1}},     {{-1, -1, -1}, {-1, -1, 1}, {-1, 1, 1}, {-1, 1, -1}},
+        {{-1, 1, 1}, {1, 1, 1}, {1, 1, -1}, {-1, 1, -1}},     {{-1, -1, -1}, {1, -1, -1}, {1, -1, 1}, {-1, -1, 1}},
+    };
+    for (int f = 0; f < 6; ++f)
+        for (int half = 0; half < 2; ++half) {
+            tElement e;
+            e.type = "Triangle";
+            e.name = "face " + std::to_string(f) + "/" + std::to_string(half);
+            const int corner[2][3] = {{0, 1, 2}, {0, 2, 3}};
+            for (int k = 0; k < 3; ++k)
+                for (int axis = 0; axis < 3; ++axis)
+                    e.vertex[3 * k + axis] = 50.0f * float(faces[f][corner[half][k]][axis]);
+            e.red = 40 * f;
+            e.green = 200;
+            e.blue = 100;
+            e.color = e.red | e.green << 8 | e.blue << 16;
+            e.textureId = kNoTexture;
+            list.Add(e);
+        }
+}
+
+ObjectPose poseOf(TVorlanForm& form)
+{
+    const ObjectTransform& t = form.objectTransform();
+    return {t.rotX, t.rotY, t.rotZ, t.transX, t.transY, t.transZ, t.scaleX, t.scaleY, t.scaleZ};
+}
+
+template <typename F> double msEach(int times, F&& f)
+{
+    f(); // warm up
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < times; ++i)
+        f();
+    return double(t.nsecsElapsed()) / 1e6 / times;
+}
+
+// ---------------------------------------------------------------- start-up
+
+// A bare Qt program: one OpenGL window that clears to green and swaps once.
+class BareWindow : public QOpenGLWindow {
+protected:
+    void paintGL() override
+    {
+        glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+};
+
+double msSinceParentStart()
+{
+    return double(monotonicNs() - std::atoll(qgetenv("VIEW_BENCH_T0").constData())) / 1e6;
+}
+
+int childBare(int argc, char** argv)
+{
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    QGuiApplication app(argc, argv);
+    BareWindow window;
+    window.resize(523, 529);
+    window.show();
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (window.isExposed() && window.isValid()) {
+            const QImage image = presented(&window);
+            if (!image.isNull() && isGroundGreen(image.pixel(image.width() / 4, image.height() - 3)))
+                break;
+        }
+    }
+    std::printf("%.1f\n", msSinceParentStart());
+    return 0;
+}
+
+int childApp(int argc, char** argv)
+{
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    TVorlanApplication app(argc, argv);
+    TVorlanForm form;
+    app.setErrorDisplay(&form.dialogs());
+    form.show();
+    TGLPanel* panel = form.glPanel();
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        if (panel->framesPresented() > 0) {
+            const QImage image = presented(panel);
+            if (!image.isNull() && isGroundGreen(image.pixel(image.width() / 4, image.height() - 3)))
+                break;
+        }
+    }
+    std::printf("%.1f\n", msSinceParentStart());
+    return 0;
+}
+
+int childOpen(int argc, char** argv)
+{
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    TVorlanApplication app(argc, argv);
+    ScriptedDialogs dialogs;
+    TVorlanForm form(&dialogs);
+    form.show();
+    TGLPanel* panel = form.glPanel();
+    while (panel->framesPresented() == 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    const double started = msSinceParentStart();
+    // The user picks the file once the window is up: the start-up's own events are done.
+    QTest::qWait(300);
+    const long frames = form.framesDrawn();
+    dialogs.files.push_back(QString::fromLocal8Bit(argv[2]));
+    QElapsedTimer t;
+    t.start();
+    form.FileOpenExecute();
+    QCoreApplication::processEvents();
+    (void)presented(panel);
+    const double open = double(t.nsecsElapsed()) / 1e6;
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    std::printf("%.1f %.1f %ld %d %ld\n", started, open, r.ru_maxrss, form.polygons().Count(),
+                form.framesDrawn() - frames);
+    return 0;
+}
+
+QByteArray runChildOutput(const char* self, const QStringList& arguments)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
+    child.setProcessEnvironment(env);
+    child.start(QString::fromLocal8Bit(self), arguments);
+    if (!child.waitForFinished(120000))
+        return {};
+    return child.readAllStandardOutput().trimmed();
+}
+
+int benchFirstOpen(const char* self, const char* file, int runs)
+{
+    for (int i = 0; i < runs; ++i) {
+        const QList<QByteArray> out =
+            runChildOutput(self, {"--child-open", QString::fromLocal8Bit(file)}).split(' ');
+        if (out.size() != 5)
+            return 1;
+        const double started = out[0].toDouble(), open = out[1].toDouble();
+        std::printf("run %d: start to first frame %7.1f ms + Open of %s polygons to the frame "
+                    "presented %8.1f ms (%s frames) = %8.1f ms; peak RSS %ld MB\n",
+                    i + 1, started, out[3].constData(), open, out[4].constData(), started + open,
+                    out[2].toLong() / 1024);
+    }
+    return 0;
+}
+
+int writeObjectFile(int n, const char* fileName)
+{
+    CDynArray list;
+    fill(list, n, true);
+    return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
+}
+
+double runChild(const char* self, const char* mode)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
+    child.setProcessEnvironment(env);
+    child.start(QString::fromLocal8Bit(self), {QString::fromLatin1(mode)});
+    if (!child.waitForFinished(60000))
+        return -1;
+    return child.readAllStandardOutput().trimmed().toDouble();
+}
+
+int benchStartup(const char* self, int runs)
+{
+    std::vector<double> app, bare;
+    for (int i = 0; i < runs; ++i) {
+        bare.push_back(runChild(self, "--child-bare"));
+        app.push_back(runChild(self, "--child-app"));
+        std::printf("run %d: 3D-Vorlan %7.1f ms, bare QOpenGLWindow %7.1f ms, ratio %.2f\n", i + 1,
+                    app.back(), bare.back(), app.back() / bare.back());
+    }
+    std::sort(app.begin(), app.end());
+    std::sort(bare.begin(), bare.end());
+    const double a = app[app.size() / 2], b = bare[bare.size() / 2];
+    std::printf("start to first frame presented, median of %d: 3D-Vorlan %.1f ms, bare %.1f ms, "
+                "ratio %.2f\n",
+                runs, a, b, a / b);
+    return 0;
+}
+
+// ---------------------------------------------------------------- held button
+
+struct Fixture {
+    ScriptedDialogs dialogs;
+    TVorlanForm form{&dialogs};
+    Fixture()
+    {
+        form.show();
+        (void)QTest::qWaitForWindowExposed(&form);
+        while (form.glPanel()->framesPresented() == 0)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QTest::qWait(100);
+    }
+};
+
+void benchHold(Fixture& f, const char* what, double seconds)
+{
+    TVorlanForm& form = f.form;
+    TGLPanel* panel = form.glPanel();
+    auto* button = form.findChild<QPushButton*>("BitBtnYCCW");
+    long ticks = 0;
+    auto counting = QObject::connect(form.motionTimer(), &TMotionTimer::timeout, [&] { ++ticks; });
+
+    QTest::mousePress(button, Qt::LeftButton);
+    QTest::qWait(200); // settle into the rhythm
+    ticks = 0;
+    const long framesBefore = form.framesDrawn();
+    const double cpuBefore = cpuSeconds(), xBefore = xServerCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(int(seconds * 1000));
+    const double elapsed = double(wall.nsecsElapsed()) / 1e9;
+    const double cpu = cpuSeconds() - cpuBefore, x = xServerCpuSeconds() - xBefore;
+    const long frames = form.framesDrawn() - framesBefore;
+    const long held = ticks;
+
+    // One tick (motion step and its frame) against the frame's floors, button still held.
+    const int times = form.polygons().Count() > 50000 ? 10 : form.polygons().Count() > 5000 ? 40 : 400;
+    const double tick = msEach(times, [&] {
+        form.Timer1Timer();
+        panel->makeContextCurrent();
+        glFinish();
+    });
+    const ObjectPose pose = poseOf(form);
+    const double scene = msEach(times, [&] {
+        panel->makeContextCurrent();
+        scene::DrawScene(form.polygons(), pose, form.viewOptions(), form.shadowMatrix());
+        glFinish();
+    });
+    const double sceneAndSwap = msEach(times, [&] {
+        panel->beginFrame();
+        scene::DrawScene(form.polygons(), pose, form.viewOptions(), form.shadowMatrix());
+        panel->endFrame();
+        glFinish();
+    });
+    QTest::mouseRelease(button, Qt::LeftButton);
+    QObject::disconnect(counting);
+    QTest::qWait(50);
+
+    std::printf("%-16s held %.1f s: %6.1f ticks/s, %6.1f frames/s, CPU %5.1f %% of a core "
+                "(%.2f ms a tick; X server %s), \n",
+                what, elapsed, double(held) / elapsed, double(frames) / elapsed,
+                100.0 * cpu / elapsed, held ? 1000.0 * cpu / double(held) : 0.0,
+                x >= 0 ? (std::to_string(int(std::lround(100.0 * x / elapsed))) + " % of a core").c_str()
+                       : "unknown");
+    std::printf("%-16s one tick %8.3f ms | DrawScene alone %8.3f ms (tick/scene %.2f) | "
+                "DrawScene + swap %8.3f ms (tick/(scene+swap) %.2f)\n",
+                "", tick, scene, tick / scene, sceneAndSwap, tick / sceneAndSwap);
+}
+
+int benchHolds(double seconds)
+{
+    Fixture f;
+    fillCube(f.form.polygons());
+    f.form.editor()->appendListEntries(1);
+    benchHold(f, "cube (12)", seconds);
+    for (int n : {10000, 100000}) {
+        f.form.editor()->polygonListBox()->clear();
+        f.form.polygons().Clear();
+        fill(f.form.polygons(), n, false);
+        f.form.editor()->appendListEntries(1);
+        f.form.btnResetControlClick();
+        benchHold(f, (std::to_string(n) + " polygons").c_str(), seconds);
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------- Open and Import
+
+long maxRssKb()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return r.ru_maxrss;
+}
+
+double msToPresented(TVorlanForm& form, const std::function<void()>& command)
+{
+    QElapsedTimer t;
+    t.start();
+    command();
+    QCoreApplication::processEvents();   // the list box lays out its rows
+    (void)presented(form.glPanel());    // the X server has shown the frame once this returns
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+int benchOpen(int n)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bench.3do");
+    {
+        CDynArray list;
+        fill(list, n, true);
+        if (!WriteObjectFile(path.toStdString(), list.First(), list.Count()))
+            return 1;
+    }
+    Fixture f;
+    TVorlanForm& form = f.form;
+    const auto noTexture = [](const std::string&, int, int, int) { return 0u; };
+    auto readAlone = [&] {
+        CDynArray scratch;
+        QElapsedTimer t;
+        t.start();
+        const bool ok = ReadObjectFile(path.toStdString(), scratch, noTexture);
+        const double ms = double(t.nsecsElapsed()) / 1e6;
+        if (!ok || scratch.Count() != n)
+            std::printf("  (the reader alone stopped at %d polygons)\n", scratch.Count());
+        return ms;
+    };
+    auto emptyObject = [&] {
+        f.dialogs.answers.push_back(MessageAnswer::Yes);
+        form.FileNewExecute();
+        QCoreApplication::processEvents();
+    };
+
+    // The first Open of the run meets a cold heap and a GL driver that has never held so
+    // many vertices; it is shown as it is, then every figure below is taken warm.
+    const std::size_t heapBefore = heapInUse();
+    f.dialogs.files.push_back(path);
+    const double firstOpen = msToPresented(form, [&] { form.FileOpenExecute(); });
+    const std::size_t heapAfterOpen = heapInUse();
+    if (form.polygons().Count() != n)
+        return 1;
+    const long rssAfterOpen = maxRssKb();
+
+    // The floor, in the state Open meets: one frame of the object with its swap, presented,
+    // and the reader alone into a list of its own, with the object emptied first. Taken in
+    // turns with Open, three times; the least of each counts (the machine is shared).
+    double frame = 1e300, read = 1e300, open = 1e300;
+    for (int round = 0; round < 3; ++round) {
+        const double fr = msToPresented(form, [&] { form.DrawScene(); });
+        emptyObject();
+        const double rd = readAlone();
+        f.dialogs.files.push_back(path);
+        const double op = msToPresented(form, [&] { form.FileOpenExecute(); });
+        if (form.polygons().Count() != n)
+            std::printf("  (Open gave %d polygons)\n", form.polygons().Count());
+        std::printf("  round %d: Open %8.1f ms | read %8.1f ms + frame %8.1f ms; ratio %.3f\n",
+                    round + 1, op, rd, fr, op / (rd + fr));
+        frame = std::min(frame, fr);
+        read = std::min(read, rd);
+        open = std::min(open, op);
+    }
+
+    // The list box alone: emptied and filled again with all n rows, laid out.
+    TPolygonListBox* box = form.editor()->polygonListBox();
+    box->clear();
+    QCoreApplication::processEvents();
+    const std::size_t heapBeforeList = heapInUse();
+    QElapsedTimer t;
+    t.start();
+    box->appendEntries(n);
+    QCoreApplication::processEvents();
+    const double list = double(t.nsecsElapsed()) / 1e6;
+    const std::ptrdiff_t listHeap = std::ptrdiff_t(heapInUse()) - std::ptrdiff_t(heapBeforeList);
+    // One more entry at the end and its removal: the cost of Add and Remove of the last one.
+    form.polygons().Add(*form.polygons().Last());
+    t.restart();
+    box->appendEntries(1);
+    QCoreApplication::processEvents();
+    const double addOne = double(t.nsecsElapsed()) / 1e6;
+    form.polygons().RemoveLast();
+    t.restart();
+    box->removeEntry(n);
+    QCoreApplication::processEvents();
+    const double removeOne = double(t.nsecsElapsed()) / 1e6;
+
+    std::printf("Open of %d triangles to the frame presented: %8.1f ms (the first of the run "
+                "%8.1f ms)\n",
+                n, open, firstOpen);
+    std::printf("  least of three: ReadObjectFile alone %8.1f ms + one DrawScene with its swap, "
+                "presented %8.1f ms = %8.1f ms; Open / (read + frame) = %.3f\n",
+                read, frame, read + frame, open / (read + frame));
+    std::printf("  list box: all %d rows %6.1f ms, one more row %6.2f ms, one row removed %6.2f ms\n",
+                n, list, addOne, removeOne);
+    std::printf("  held after the first Open: %.1f bytes per polygon, the GL driver's included "
+                "(list box %.1f); peak RSS %ld MB\n",
+                double(heapAfterOpen - heapBefore) / n, double(listHeap) / n, rssAfterOpen / 1024);
+
+    const double readBoth = readAlone();
+    f.dialogs.files.push_back(path);
+    const double import = msToPresented(form, [&] { form.FileImportExecute(); });
+    const double frameBoth = msToPresented(form, [&] { form.DrawScene(); });
+    std::printf("Import of %d more to the frame presented: %8.1f ms; ReadObjectFile alone %8.1f ms "
+                "+ frame of %d %8.1f ms; Import / (read + frame) = %.3f\n",
+                n, import, readBoth, 2 * n, frameBoth, import / (readBoth + frameBoth));
+    return 0;
+}
+
+int writeStl(int n, const char* fileName)
+{
+    CDynArray list;
+    fill(list, n, true);
+    std::ofstream out(fileName, std::ios::binary);
+    char header[80] = "3D-Vorlan benchmark triangles";
+    out.write(header, sizeof header);
+    const uint32_t count = uint32_t(n);
+    out.write(reinterpret_cast<const char*>(&count), 4);
+    for (const tElement* p = list.First(); p; p = p->next) {
+        const float normal[3] = {0, 0, 1};
+        out.write(reinterpret_cast<const char*>(normal), sizeof normal);
+        out.write(reinterpret_cast<const char*>(p->vertex), 9 * sizeof(float));
+        const uint16_t attributes = 0;
+        out.write(reinterpret_cast<const char*>(&attributes), 2);
+    }
+    return out ? 0 : 1;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: view_bench startup [runs] | hold [seconds] | open [polygons] | "
+                         "first-open <file.3do> [runs] | 3do <polygons> <file.3do> | "
+                         "stl <polygons> <file.stl>\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2)
+        return usage();
+    const std::string mode = argv[1];
+    if (mode == "--child-bare")
+        return childBare(argc, argv);
+    if (mode == "--child-app")
+        return childApp(argc, argv);
+    if (mode == "--child-open")
+        return argc == 3 ? childOpen(argc, argv) : usage();
+    if (mode == "3do")
+        return argc == 4 ? writeObjectFile(std::atoi(argv[2]), argv[3]) : usage();
+    if (mode == "first-open" && argc >= 3) {
+        QCoreApplication app(argc, argv);
+        return benchFirstOpen(argv[0], argv[2], argc > 3 ? std::atoi(argv[3]) : 3);
+    }
+    if (mode == "stl")
+        return argc == 4 ? writeStl(std::atoi(argv[2]), argv[3]) : usage();
+    if (mode == "startup") {
+        QCoreApplication app(argc, argv);
+        return benchStartup(argv[0], argc > 2 ? std::atoi(argv[2]) : 5);
+    }
+    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
+    TVorlanApplication app(argc, argv);
+    if (mode == "hold")
+        return benchHolds(argc > 2 ? std::atof(argv[2]) : 3.0);
+    if (mode == "open")
+        return benchOpen(argc > 2 ? std::atoi(argv[2]) : 1000000);
+    return usage();
+}
