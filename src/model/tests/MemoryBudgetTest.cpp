@@ -151,13 +151,10 @@ TEST_F(BudgetedRead, APolygonOverTheBudgetFailsTheReadAndKeepsWhatWasRead)
 TEST_F(BudgetedRead, ProgressIsReportedEveryBlockOfRecords)
 {
     writeObject(2 * kProgressRecords + 5);
-    int calls = 0;
     std::vector<int> countsSeen;
     ReadOptions options;
     options.progress = [&] { countsSeen.push_back(list.Count()); };
     EXPECT_TRUE(ReadObjectFile(file, list, load, options));
-    calls = int(countsSeen.size());
-    EXPECT_EQ(calls, 2);
     EXPECT_EQ(countsSeen, (std::vector<int>{kProgressRecords, 2 * kProgressRecords}));
 }
 
