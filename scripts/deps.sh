@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the program need, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
-          libgl-dev libglu1-mesa-dev libgl1-mesa-dri libgtest-dev libacl1-dev
+          libgl-dev libglu1-mesa-dev libx11-dev libgl1-mesa-dri libgtest-dev libacl1-dev
           xvfb xauth fonts-dejavu-core xdotool
           libegl-dev libegl-mesa0
           shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin man-db

@@ -2,18 +2,19 @@
 # Runs a command on the current display, or on a private Xvfb display when there is none.
 set -euo pipefail
 if [ -n "${DISPLAY:-}" ] && [ "${VORLAN_OWN_DISPLAY:-0}" != 1 ]; then exec "$@"; fi
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X${n}-lock" ] && continue
-  # Large enough for the main window at scale factor 2: the view is read back from the screen.
-  Xvfb ":$n" -screen 0 2000x1600x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-  if kill -0 "$xvfb" 2>/dev/null; then
-    trap 'kill $xvfb 2>/dev/null || true' EXIT
-    export DISPLAY=":$n"
-    "$@"
-    exit $?
-  fi
-done
-echo "could not start Xvfb" >&2
-exit 1
+# Xvfb chooses a free display itself and writes its number once it accepts connections,
+# so two of these started together never share a display or start before it is ready.
+# Large enough for the main window at scale factor 2: the view is read back from the screen.
+fifo=$(mktemp -u)
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 2000x1600x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; rm -f "$fifo"' EXIT
+n=""
+read -r -t 20 n <"$fifo" || true
+if [ -z "$n" ]; then
+  echo "could not start Xvfb" >&2
+  exit 1
+fi
+export DISPLAY=":$n"
+"$@"

@@ -1,5 +1,6 @@
 #include "TVorlanForm.h"
 
+#include "DialogsWithReserve.h"
 #include "Geometry.h"
 #include "ObjectFile.h"
 #include "TAboutForm.h"
@@ -9,6 +10,7 @@
 #include "TMotionTimer.h"
 #include "TPolygonEditor.h"
 #include "TPolygonListBox.h"
+#include "TReadingFeedback.h"
 #include "TextureLoader.h"
 
 #include <GL/gl.h>
@@ -145,6 +147,9 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
       dialogs_(dialogs ? dialogs : ownDialogs_.get()),
       motion_(transform_, motionState_, *this, random_)
 {
+    reservedDialogs_ = std::make_unique<DialogsWithReserve>(*dialogs_, messageReserve_);
+    dialogs_ = reservedDialogs_.get();
+    readingFeedback_ = new TReadingFeedback(this);
     initVorlanResources();
     setObjectName("VorlanForm");
     setWindowTitle("3D-Vorlan V0.9");
@@ -527,6 +532,10 @@ void TVorlanForm::GLPanelResize(int width, int height)
 
 void TVorlanForm::GLPanelPaint()
 {
+    // A paint while a file command reads keeps the frame the view has; the command draws
+    // the object when it is read.
+    if (readingFeedback_->reading())
+        return;
     DrawScene();
 }
 
@@ -748,12 +757,18 @@ void TVorlanForm::clearListBox()
 
 bool TVorlanForm::readObjectFile(const QString& fileName)
 {
-    // A large object takes a while to read, list and draw.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_,
-                                   textureLoader_);
-    QApplication::restoreOverrideCursor();
-    return ok;
+    // A large object takes a while to read: the wait cursor, and the window kept painted.
+    // The list box reads its rows from the list and keeps nothing per polygon, so the
+    // budget needs no charge for it beyond the polygon itself.
+    ReadOptions options;
+    options.progress = [this] { readingFeedback_->progress(); };
+    struct Feedback {
+        TReadingFeedback* feedback;
+        explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
+        ~Feedback() { feedback->end(); }
+    } feedback(readingFeedback_);
+    return ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_, textureLoader_,
+                          options);
 }
 
 void TVorlanForm::FileNewExecute()

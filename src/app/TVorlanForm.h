@@ -2,6 +2,7 @@
 
 #include "DialogService.h"
 #include "DynArray.h"
+#include "MemoryReserve.h"
 #include "MotionController.h"
 #include "Scene.h"
 #include "TextureRule.h"
@@ -29,6 +30,7 @@ class TGLPanel;
 class THelpWindow;
 class TMotionTimer;
 class TPolygonEditor;
+class TReadingFeedback;
 
 // The main window: the view, the Control, Light and Polygon Editor panels, the tool bar,
 // the menus and the one polygon list, for the whole run.
@@ -167,6 +169,10 @@ private:
 
     std::unique_ptr<DialogService> ownDialogs_;
     DialogService* dialogs_;
+    // Given up around every dialog, so that one can be shown when memory has run out.
+    MemoryReserve messageReserve_{32u << 20};
+    std::unique_ptr<DialogService> reservedDialogs_;
+    TReadingFeedback* readingFeedback_ = nullptr;
 
     CDynArray polygons_;
     TextureLoader textureLoader_;   // textures made in the view's context

@@ -1,6 +1,7 @@
 #include "BitmapFile.h"
 
 #include "FileDescriptor.h"
+#include "MemoryBudget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,7 +47,7 @@ bool readAt(int fd, uint8_t* into, std::size_t size, off_t offset)
     return true;
 }
 
-std::optional<BitmapImage> read(const std::string& fileName)
+std::optional<BitmapImage> read(const std::string& fileName, MemoryBudget& budget)
 {
     // stat first, so that a FIFO or device is never opened at all; the non-blocking open
     // and the second check cover a name that is swapped for one in between.
@@ -67,6 +68,8 @@ std::optional<BitmapImage> read(const std::string& fileName)
     if (pixelOffset < kFileHeader + kInfoFieldsEnd || pixelOffset > fileSize)
         return std::nullopt;
     const std::size_t infoSize = std::size_t(pixelOffset - kFileHeader);
+    if (!budget.take(infoSize))
+        return std::nullopt;
 
     BitmapImage image;
     image.info.resize(infoSize);
@@ -97,6 +100,8 @@ std::optional<BitmapImage> read(const std::string& fileName)
         return std::nullopt;
     if (dataSize > fileSize - pixelOffset)
         return std::nullopt;
+    if (!budget.take(dataSize + uint64_t(width) * uint64_t(rows) * 4))
+        return std::nullopt;
 
     image.width = width;
     image.height = int32_t(rows);
@@ -116,10 +121,12 @@ std::optional<BitmapImage> read(const std::string& fileName)
 
 } // namespace
 
-std::optional<BitmapImage> ReadBitmapFile(const std::string& fileName)
+std::optional<BitmapImage> ReadBitmapFile(const std::string& fileName,
+                                          std::optional<uint64_t> budget)
 {
     try {
-        return read(fileName);
+        MemoryBudget memory = budget ? MemoryBudget(*budget) : MemoryBudget::FromSystem();
+        return read(fileName, memory);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }

@@ -20,8 +20,12 @@ struct BitmapImage {
 };
 
 // Reads a bitmap; none for anything that is not a sound 24-bit uncompressed BMP
-// (only regular files are opened, every size is checked against the file first).
-std::optional<BitmapImage> ReadBitmapFile(const std::string& fileName);
+// (only regular files are opened, every size is checked against the file first), and none
+// for one that would need more memory than budget bytes: its info block, its pixel rows
+// and the texture made of them, which the GL keeps at up to four bytes a pixel. Without a
+// budget, what the system has to spare (MemoryBudget::FromSystem).
+std::optional<BitmapImage> ReadBitmapFile(const std::string& fileName,
+                                          std::optional<uint64_t> budget = std::nullopt);
 
 // Blue-green-red to red-green-blue, row by row, leaving the padding alone.
 void SwapRedBlue(BitmapImage& image);

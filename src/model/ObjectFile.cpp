@@ -1,6 +1,7 @@
 #include "ObjectFile.h"
 
 #include "FileDescriptor.h"
+#include "MemoryBudget.h"
 #include "ObjectRecord.h"
 #include "SafeSave.h"
 
@@ -108,7 +109,11 @@ bool writeRecords(int fd, const tElement* first, int count)
 // Cuts the decoded byte stream into records and appends each one to the list.
 class RecordSink {
 public:
-    RecordSink(CDynArray& list, const TextureLoader& load) : list_(list), load_(load), index_(list) {}
+    RecordSink(CDynArray& list, const TextureLoader& load, const ReadOptions& options)
+        : list_(list), load_(load), index_(list), options_(options),
+          budget_(options.budget ? MemoryBudget(*options.budget) : MemoryBudget::FromSystem())
+    {
+    }
 
     bool put(const uint8_t* data, std::size_t size)
     {
@@ -135,24 +140,34 @@ private:
     bool append()
     {
         decode(record_, element_);
+        // Before the texture is settled: a polygon that cannot be had loads no bitmap.
+        if (!budget_.take(PolygonFootprint(element_) + options_.extraPerPolygon))
+            return false;
         element_.textureId = SettleTextureId(index_, element_, load_);
         if (!list_.Add(element_))
             return false;
         index_.noteAppended(element_);
+        if (options_.progress && ++sinceProgress_ == kProgressRecords) {
+            sinceProgress_ = 0;
+            options_.progress();
+        }
         return true;
     }
 
     CDynArray& list_;
     const TextureLoader& load_;
     TextureIndex index_;
+    const ReadOptions& options_;
+    MemoryBudget budget_;
+    int sinceProgress_ = 0;
     Record record_;
     std::size_t used_ = 0;
     tElement element_;
 };
 
-bool readRecords(int fd, CDynArray& list, const TextureLoader& load)
+bool readRecords(int fd, CDynArray& list, const TextureLoader& load, const ReadOptions& options)
 {
-    RecordSink sink(list, load);
+    RecordSink sink(list, load, options);
     uint8_t in[kIoBuffer];
     // A 0x0D at the end of one buffer whose partner may start the next.
     bool pendingCr = false;
@@ -219,7 +234,17 @@ bool WriteObjectFile(const std::string& fileName, const tElement* first, int cou
     return SaveFileSafely(fileName, [&](int fd) { return writeRecords(fd, first, count); });
 }
 
-bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load)
+uint64_t PolygonFootprint(const tElement& element)
+{
+    // As the C library's allocator counts: a header word, rounded up to 16 bytes.
+    auto block = [](uint64_t size) { return size + 8 <= 32 ? 32 : (size + 8 + 15) / 16 * 16; };
+    // Texts up to 15 characters live inside the string itself.
+    auto text = [&](const std::string& t) { return t.size() > 15 ? block(t.size() + 1) : 0; };
+    return block(sizeof(tElement)) + text(element.type) + text(element.name) + text(element.texture);
+}
+
+bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,
+                    const ReadOptions& options)
 {
     // Non-blocking open so that a FIFO cannot hang the caller; only regular files are read,
     // since a device such as /dev/zero would never end.
@@ -230,7 +255,7 @@ bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureL
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     try {
-        return readRecords(fd.get(), list, load);
+        return readRecords(fd.get(), list, load, options);
     } catch (const std::bad_alloc&) {
         // Decoding a record's texts allocates; the polygons read so far stay in the list.
         return false;

@@ -4,6 +4,9 @@
 #include "TextureRule.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 inline constexpr std::size_t kObjectRecordSize = 136;
@@ -13,6 +16,22 @@ inline constexpr std::size_t kObjectRecordSize = 136;
 // and which files are never replaced, is told in SafeSave.h.
 bool WriteObjectFile(const std::string& fileName, const tElement* first, int count);
 
+struct ReadOptions {
+    // Bytes the appended polygons may take; when none, what the system has to spare
+    // (MemoryBudget::FromSystem). A polygon over it is a polygon that could not be had.
+    std::optional<uint64_t> budget;
+    // What each polygon costs beyond its list node, for holders that keep more per polygon.
+    uint64_t extraPerPolygon = 0;
+    // Called after every kProgressRecords polygons, so a caller can show that it works.
+    std::function<void()> progress;
+};
+inline constexpr int kProgressRecords = 4096;
+
 // Appends one polygon per complete record to list, settling textures by the texture rule.
-// False when the file cannot be opened or a polygon cannot be appended.
-bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load);
+// False when the file cannot be opened or a polygon cannot be appended (no memory, or the
+// budget spent); the polygons appended before stay.
+bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,
+                    const ReadOptions& options = {});
+
+// The memory a polygon takes in the list: its node and the texts too long to sit in it.
+uint64_t PolygonFootprint(const tElement& element);

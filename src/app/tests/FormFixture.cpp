@@ -98,6 +98,7 @@ bool writeBitmap(const QString& path, int width, int height,
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
+#ifndef VORLAN_OWN_MAIN
 int main(int argc, char** argv)
 {
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
@@ -105,3 +106,4 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+#endif
