@@ -8,10 +8,10 @@
 #include "MemoryBudget.h"
 #include "ObjectFile.h"
 #include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 #include "TVorlanApplication.h"
 
 #include <QDir>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSurfaceFormat>
