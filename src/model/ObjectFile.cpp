@@ -17,15 +17,6 @@
 
 namespace {
 
-constexpr std::size_t kTypeField = 9;
-constexpr std::size_t kNameField = 31;
-constexpr std::size_t kTextureField = 32;
-constexpr std::size_t kTypeAt = 0;
-constexpr std::size_t kNameAt = 9;
-constexpr std::size_t kVertexAt = 40;
-constexpr std::size_t kColorAt = 88;
-constexpr std::size_t kTextureAt = 104;
-
 constexpr uint8_t kLf = 0x0A;
 constexpr uint8_t kCr = 0x0D;
 
@@ -34,36 +25,6 @@ constexpr uint8_t kCr = 0x0D;
 constexpr std::size_t kIoBuffer = 64 * 1024;
 
 using Record = uint8_t[kObjectRecordSize];
-
-uint32_t getU32(const uint8_t* at)
-{
-    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
-}
-
-std::string getText(const uint8_t* at, std::size_t field)
-{
-    const void* zero = std::memchr(at, 0, field);
-    std::size_t n = zero ? std::size_t(static_cast<const uint8_t*>(zero) - at) : field;
-    return std::string(reinterpret_cast<const char*>(at), n);
-}
-
-void encode(const tElement& e, Record& r)
-{
-    EncodeObjectRecord(e, r);
-}
-
-void decode(const Record& r, tElement& e)
-{
-    e.type = getText(r + kTypeAt, kTypeField);
-    e.name = getText(r + kNameAt, kNameField);
-    for (int i = 0; i < 12; ++i)
-        e.vertex[i] = std::bit_cast<float>(getU32(r + kVertexAt + 4 * i));
-    e.color = int32_t(getU32(r + kColorAt));
-    e.red = int32_t(getU32(r + kColorAt + 4));
-    e.green = int32_t(getU32(r + kColorAt + 8));
-    e.blue = int32_t(getU32(r + kColorAt + 12));
-    e.texture = getText(r + kTextureAt, kTextureField);
-}
 
 bool writeAll(int fd, const uint8_t* data, std::size_t size)
 {
@@ -96,12 +57,8 @@ bool writeRecords(int fd, const tElement* first, int count)
                 return false;
             used = 0;
         }
-        encode(*e, record);
-        for (uint8_t b : record) {
-            if (b == kLf)
-                out[used++] = kCr;
-            out[used++] = b;
-        }
+        EncodeObjectRecord(*e, record);
+        used += TranslateLineEnds(record, out + used);
     }
     return writeAll(fd, out, used);
 }
@@ -139,7 +96,7 @@ public:
 private:
     bool append()
     {
-        decode(record_, element_);
+        DecodeObjectRecord(record_, element_);
         // Before the texture is settled: a polygon that cannot be had loads no bitmap.
         if (!budget_.take(PolygonFootprint(element_) + options_.extraPerPolygon))
             return false;

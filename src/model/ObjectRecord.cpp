@@ -31,7 +31,32 @@ void putText(uint8_t* at, std::size_t field, const std::string& text)
     std::memcpy(at, text.data(), n);
 }
 
+uint32_t getU32(const uint8_t* at)
+{
+    return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
+}
+
+std::string getText(const uint8_t* at, std::size_t field)
+{
+    const void* zero = std::memchr(at, 0, field);
+    std::size_t n = zero ? std::size_t(static_cast<const uint8_t*>(zero) - at) : field;
+    return std::string(reinterpret_cast<const char*>(at), n);
+}
+
 } // namespace
+
+void DecodeObjectRecord(const uint8_t (&r)[kObjectRecordSize], tElement& e)
+{
+    e.type = getText(r + kTypeAt, kTypeField);
+    e.name = getText(r + kNameAt, kNameField);
+    for (int i = 0; i < 12; ++i)
+        e.vertex[i] = std::bit_cast<float>(getU32(r + kVertexAt + 4 * i));
+    e.color = int32_t(getU32(r + kColorAt));
+    e.red = int32_t(getU32(r + kColorAt + 4));
+    e.green = int32_t(getU32(r + kColorAt + 8));
+    e.blue = int32_t(getU32(r + kColorAt + 12));
+    e.texture = getText(r + kTextureAt, kTextureField);
+}
 
 void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
 {

@@ -7,6 +7,8 @@
 
 // One polygon as the 136 bytes of its object file record, before the line-end translation.
 void EncodeObjectRecord(const tElement& e, uint8_t (&record)[kObjectRecordSize]);
+// The polygon a record holds; texts end at their first zero byte or at their field's end.
+void DecodeObjectRecord(const uint8_t (&record)[kObjectRecordSize], tElement& e);
 
 // The record as the file stores it: every 0x0A byte preceded by 0x0D. out needs room for
 // twice the record; returns the number of bytes put there.
