@@ -1,14 +1,19 @@
 #include "OffscreenContext.h"
 
+#include "TGLPanel.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GL/gl.h>
-#include <GL/glext.h>
 
 #include <QOpenGLContext>
 #include <QPointer>
 #include <QSurface>
+#include <QSurfaceFormat>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -33,10 +38,47 @@ std::string eglFailure(const char* step)
     return std::string(step) + " failed (EGL error " + code + ")";
 }
 
-template <typename F> bool resolve(F& function, const char* name)
+// The config nearest the view's surface format: the same colour, depth and stencil sizes
+// and sampling where EGL has them.
+bool chooseConfig(EGLDisplay display, const QSurfaceFormat& format, EGLConfig& chosen)
 {
-    function = reinterpret_cast<F>(eglGetProcAddress(name));
-    return function != nullptr;
+    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT, EGL_COLOR_BUFFER_TYPE, EGL_RGB_BUFFER,
+                                 EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, attributes, nullptr, 0, &count) || count < 1)
+        return false;
+    std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
+    if (!eglChooseConfig(display, attributes, configs.data(), count, &count) || count < 1)
+        return false;
+    const struct {
+        EGLint attribute;
+        int wanted;
+        int weight;   // colour first, then depth, then the rest
+    } sizes[] = {
+        {EGL_RED_SIZE, format.redBufferSize(), 1000},
+        {EGL_GREEN_SIZE, format.greenBufferSize(), 1000},
+        {EGL_BLUE_SIZE, format.blueBufferSize(), 1000},
+        {EGL_ALPHA_SIZE, std::max(format.alphaBufferSize(), 0), 100},
+        {EGL_DEPTH_SIZE, std::max(format.depthBufferSize(), 0), 10},
+        {EGL_STENCIL_SIZE, std::max(format.stencilBufferSize(), 0), 1},
+        {EGL_SAMPLES, std::max(format.samples(), 0), 10},
+    };
+    long best = -1;
+    for (EGLint i = 0; i < count; ++i) {
+        long distance = 0;
+        for (const auto& size : sizes) {
+            EGLint value = 0;
+            eglGetConfigAttrib(display, configs[static_cast<std::size_t>(i)], size.attribute,
+                               &value);
+            distance += static_cast<long>(std::abs(value - size.wanted)) * size.weight;
+        }
+        if (best < 0 || distance < best) {
+            best = distance;
+            chosen = configs[static_cast<std::size_t>(i)];
+        }
+    }
+    return true;
 }
 
 } // namespace
@@ -44,8 +86,7 @@ template <typename F> bool resolve(F& function, const char* name)
 struct OffscreenContext::State {
     EGLDisplay display = EGL_NO_DISPLAY;
     EGLContext context = EGL_NO_CONTEXT;
-    GLuint framebuffer = 0;
-    GLuint renderbuffers[2] = {0, 0};
+    EGLSurface surface = EGL_NO_SURFACE;
     int width = 0;
     int height = 0;
 
@@ -53,45 +94,16 @@ struct OffscreenContext::State {
     QPointer<QOpenGLContext> previous;
     QSurface* previousSurface = nullptr;
 
-    PFNGLGENFRAMEBUFFERSPROC genFramebuffers = nullptr;
-    PFNGLBINDFRAMEBUFFERPROC bindFramebuffer = nullptr;
-    PFNGLDELETEFRAMEBUFFERSPROC deleteFramebuffers = nullptr;
-    PFNGLGENRENDERBUFFERSPROC genRenderbuffers = nullptr;
-    PFNGLBINDRENDERBUFFERPROC bindRenderbuffer = nullptr;
-    PFNGLDELETERENDERBUFFERSPROC deleteRenderbuffers = nullptr;
-    PFNGLRENDERBUFFERSTORAGEPROC renderbufferStorage = nullptr;
-    PFNGLFRAMEBUFFERRENDERBUFFERPROC framebufferRenderbuffer = nullptr;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus = nullptr;
-
-    bool resolveFramebufferFunctions()
-    {
-        return resolve(genFramebuffers, "glGenFramebuffers") &&
-               resolve(bindFramebuffer, "glBindFramebuffer") &&
-               resolve(deleteFramebuffers, "glDeleteFramebuffers") &&
-               resolve(genRenderbuffers, "glGenRenderbuffers") &&
-               resolve(bindRenderbuffer, "glBindRenderbuffer") &&
-               resolve(deleteRenderbuffers, "glDeleteRenderbuffers") &&
-               resolve(renderbufferStorage, "glRenderbufferStorage") &&
-               resolve(framebufferRenderbuffer, "glFramebufferRenderbuffer") &&
-               resolve(checkFramebufferStatus, "glCheckFramebufferStatus");
-    }
-
     ~State()
     {
         if (display == EGL_NO_DISPLAY)
             return;
-        if (context != EGL_NO_CONTEXT) {
-            if (eglGetCurrentContext() == context) {
-                if (framebuffer) {
-                    bindFramebuffer(GL_FRAMEBUFFER, 0);
-                    deleteFramebuffers(1, &framebuffer);
-                }
-                if (renderbuffers[0])
-                    deleteRenderbuffers(2, renderbuffers);
-                eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-            }
+        if (context != EGL_NO_CONTEXT && eglGetCurrentContext() == context)
+            eglMakeCurrent(display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (surface != EGL_NO_SURFACE)
+            eglDestroySurface(display, surface);
+        if (context != EGL_NO_CONTEXT)
             eglDestroyContext(display, context);
-        }
         eglTerminate(display);
         if (previous && previousSurface)
             previous->makeCurrent(previousSurface);
@@ -136,13 +148,8 @@ bool OffscreenContext::create(int width, int height, std::string& error)
         return false;
     }
 
-    // The buffers are our own framebuffer object; the config only has to be one the
-    // desktop GL can use (the surfaceless platform's are all pbuffer configs).
-    const EGLint configAttributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
-                                       EGL_OPENGL_BIT, EGL_NONE};
     EGLConfig config = nullptr;
-    EGLint configs = 0;
-    if (!eglChooseConfig(s.display, configAttributes, &config, 1, &configs) || configs < 1) {
+    if (!chooseConfig(s.display, TGLPanel::requestedFormat(), config)) {
         error = "no offscreen OpenGL: EGL has no configuration for desktop OpenGL";
         return false;
     }
@@ -159,15 +166,12 @@ bool OffscreenContext::create(int width, int height, std::string& error)
         s.previousSurface = qt->surface();
         qt->doneCurrent();
     }
+    // Current without a surface first, to learn the largest size the GL can draw before a
+    // buffer of that size is asked for.
     if (!eglMakeCurrent(s.display, EGL_NO_SURFACE, EGL_NO_SURFACE, s.context)) {
         error = eglFailure("eglMakeCurrent");
         return false;
     }
-    if (!s.resolveFramebufferFunctions()) {
-        error = "no offscreen OpenGL: the context has no framebuffer objects";
-        return false;
-    }
-
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
     GLint maxViewport[2] = {0, 0};
@@ -180,34 +184,38 @@ bool OffscreenContext::create(int width, int height, std::string& error)
         return false;
     }
 
-    // Colour and a 32-bit depth buffer, the depth the window's view asks for; where the view
-    // gets 24 bits the pictures come out the same, which the picture test checks against the
-    // view as it is made.
-    s.genRenderbuffers(2, s.renderbuffers);
-    s.bindRenderbuffer(GL_RENDERBUFFER, s.renderbuffers[0]);
-    s.renderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
-    s.bindRenderbuffer(GL_RENDERBUFFER, s.renderbuffers[1]);
-    s.renderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT32, width, height);
-    s.bindRenderbuffer(GL_RENDERBUFFER, 0);
-    s.genFramebuffers(1, &s.framebuffer);
-    s.bindFramebuffer(GL_FRAMEBUFFER, s.framebuffer);
-    s.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
-                              s.renderbuffers[0]);
-    s.framebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
-                              s.renderbuffers[1]);
-    if (s.checkFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+    // A pbuffer, not a framebuffer object: the GL draws into window-system buffers top row
+    // first, its viewport turned upside down, and into framebuffer objects bottom row first.
+    // Edges and lines that fall on pixel centres then land on other pixels and interpolated
+    // colours round the other way, so only a buffer of the window's own kind gives the
+    // window's frame pixel for pixel. Its config follows the view's format besides.
+    const EGLint surfaceAttributes[] = {EGL_WIDTH, width, EGL_HEIGHT, height, EGL_NONE};
+    s.surface = eglCreatePbufferSurface(s.display, config, surfaceAttributes);
+    if (s.surface == EGL_NO_SURFACE) {
         error = "no offscreen OpenGL: a " + std::to_string(width) + " x " +
-                std::to_string(height) + " framebuffer cannot be made";
+                std::to_string(height) + " buffer cannot be made (" +
+                eglFailure("eglCreatePbufferSurface") + ")";
         return false;
     }
-    glDrawBuffer(GL_COLOR_ATTACHMENT0);
-    glReadBuffer(GL_COLOR_ATTACHMENT0);
+    EGLint madeWidth = 0, madeHeight = 0;
+    eglQuerySurface(s.display, s.surface, EGL_WIDTH, &madeWidth);
+    eglQuerySurface(s.display, s.surface, EGL_HEIGHT, &madeHeight);
+    if (madeWidth != width || madeHeight != height) {
+        error = "no offscreen OpenGL: a " + std::to_string(width) + " x " +
+                std::to_string(height) + " buffer was asked for, " +
+                std::to_string(madeWidth) + " x " + std::to_string(madeHeight) + " given";
+        return false;
+    }
+    if (!eglMakeCurrent(s.display, s.surface, s.surface, s.context)) {
+        error = eglFailure("eglMakeCurrent");
+        return false;
+    }
     return true;
 }
 
 QImage OffscreenContext::read() const
 {
-    if (!state_ || !state_->framebuffer)
+    if (!state_ || state_->surface == EGL_NO_SURFACE)
         return {};
     QImage image(state_->width, state_->height, QImage::Format_RGBA8888);
     if (image.isNull())

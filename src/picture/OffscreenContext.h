@@ -4,7 +4,8 @@
 #include <string>
 
 // An OpenGL compatibility context with a framebuffer of its own and no display at all:
-// EGL on Mesa's surfaceless platform, drawing into a framebuffer object. While it lives it
+// EGL on Mesa's surfaceless platform, drawing into a pbuffer of the format the window's view
+// asks for, so that the scene comes out as the view shows it. While it lives it
 // is current on the calling thread, so GL calls made through libGL reach it (GLVND hands
 // them to the vendor of the current context). A Qt context current on the thread when it
 // is made is released and made current again when it goes.
