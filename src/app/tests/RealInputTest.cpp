@@ -30,6 +30,10 @@ protected:
     void xdo(const QStringList& args, int settleMs = 60)
     {
         QProcess p;
+        // A sanitizer build preloads its runtime for our own programs; xdotool is not ours.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("LD_PRELOAD"));
+        p.setProcessEnvironment(env);
         p.start(QStringLiteral("xdotool"), args);
         ASSERT_TRUE(p.waitForFinished(5000));
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();

@@ -40,7 +40,7 @@ command -v "$try" >/dev/null || fail "TryExec $try not found"
 command=${exec_line//%s/128}
 command=${command//%i/$scratch/object.3do}
 command=${command//%o/$scratch/thumbnail.png}
-env -u DISPLAY -u WAYLAND_DISPLAY $command
+env -u DISPLAY -u WAYLAND_DISPLAY ${VORLAN_TEST_LAUNCHER:-} $command
 [ "$(head -c 8 "$scratch/thumbnail.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "no PNG written"
 
