@@ -21,8 +21,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's platform plugins, its SVG image and icon plugins, Mesa's GL drivers (the view draws
-# through them, also in software) and the font the fixed layout is measured for.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libgl1-mesa-dri, fonts-dejavu-core")
+# through them, also in software), Mesa's EGL vendor library (pictures are drawn with no
+# display through it; libegl1 only recommends it) and the font the layout is measured for.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "qt6-qpa-plugins, libqt6svg6, libgl1-mesa-dri, libegl-mesa0, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 # Programs stripped, man pages and the changelog compressed, as Debian's policy asks.
