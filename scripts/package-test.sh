@@ -25,7 +25,10 @@ VORLAN_WITH_PACKAGING=1 "$root/scripts/deps.sh"
 command -v Xvfb >/dev/null && command -v python3 >/dev/null
 
 cache=${VORLAN_PACKAGE_TEST_CACHE:-/var/cache/3dvorlan-package-test}
-mirror=${VORLAN_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The mirror this machine's own apt uses for bookworm, unless one is given.
+mirror=${VORLAN_DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
+                                 awk '$2 == "bookworm" { print $1; exit }')}
+[ -n "$mirror" ] || { echo "package-test.sh: no bookworm mirror in apt's sources; set VORLAN_DEBIAN_MIRROR" >&2; exit 1; }
 mkdir -p "$cache/archives"
 work=$(mktemp -d /var/tmp/3dvorlan-package-test.XXXXXX)
 sysroot="$work/root"
