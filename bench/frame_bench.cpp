@@ -4,6 +4,7 @@
 // a flat array. Start-up, Open, Import and the held button are view_bench's.
 #include "Geometry.h"
 #include "ObjectFile.h"
+#include "SpreadObject.h"
 #include "Scene.h"
 #include "TGLPanel.h"
 #include "TVorlanApplication.h"
@@ -20,31 +21,6 @@
 #include <vector>
 
 namespace {
-
-// n small coloured quads and triangles spread over a ball.
-void fill(CDynArray& list, int n)
-{
-    for (int i = 0; i < n; ++i) {
-        tElement e;
-        const bool tri = i % 3 == 0;
-        e.type = tri ? "Triangle" : "Quad";
-        e.name = "P" + std::to_string(i);
-        const float a = float(i) * 0.61803f, b = float(i % 97) * 0.0648f;
-        const float cx = 80 * std::cos(a) * std::cos(b), cy = 80 * std::sin(b),
-                    cz = 80 * std::sin(a) * std::cos(b);
-        const float corners[12] = {cx - 5, cy - 5, cz, cx + 5, cy - 5, cz,
-                                   cx + 5, cy + 5, cz, cx - 5, cy + 5, cz};
-        std::memcpy(e.vertex, corners, sizeof corners);
-        if (tri)
-            e.vertex[9] = e.vertex[10] = e.vertex[11] = 0;
-        e.color = i % 255;
-        e.red = i % 255;
-        e.green = 128;
-        e.blue = 255 - i % 255;
-        e.textureId = kNoTexture;
-        list.Add(e);
-    }
-}
 
 struct FlatPolygon {
     bool triangle;
@@ -119,7 +95,7 @@ double msPerFrame(int frames, const std::function<void()>& draw)
 void benchFrames(TVorlanForm& form, int n, int frames)
 {
     form.polygons().Clear();
-    fill(form.polygons(), n);
+    FillSpreadObject(form.polygons(), n);
     std::vector<FlatPolygon> flat;
     flat.reserve(n);
     for (const tElement* p = form.polygons().First(); p; p = p->next) {

@@ -14,6 +14,7 @@
 //                                  benchmark's triangles as an object file or binary STL
 // "Presented" means read back from the window on the screen, not from the GL buffer.
 #include "ObjectFile.h"
+#include "SpreadObject.h"
 #include "Scene.h"
 #include "TGLPanel.h"
 #include "TMotionTimer.h"
@@ -114,31 +115,6 @@ QImage presented(QWindow* window)
 bool isGroundGreen(QRgb c)
 {
     return qGreen(c) > 100 && qRed(c) < 60 && qBlue(c) < 60;
-}
-
-// n small coloured polygons spread over a ball; all triangles when triangles is set.
-void fill(CDynArray& list, int n, bool triangles)
-{
-    for (int i = 0; i < n; ++i) {
-        tElement e;
-        const bool tri = triangles || i % 3 == 0;
-        e.type = tri ? "Triangle" : "Quad";
-        e.name = "P" + std::to_string(i);
-        const float a = float(i) * 0.61803f, b = float(i % 97) * 0.0648f;
-        const float cx = 80 * std::cos(a) * std::cos(b), cy = 80 * std::sin(b),
-                    cz = 80 * std::sin(a) * std::cos(b);
-        const float corners[12] = {cx - 5, cy - 5, cz, cx + 5, cy - 5, cz,
-                                   cx + 5, cy + 5, cz, cx - 5, cy + 5, cz};
-        std::memcpy(e.vertex, corners, sizeof corners);
-        if (tri)
-            e.vertex[9] = e.vertex[10] = e.vertex[11] = 0;
-        e.red = i % 255;
-        e.green = 128;
-        e.blue = 255 - i % 255;
-        e.color = e.red | e.green << 8 | e.blue << 16;
-        e.textureId = kNoTexture;
-        list.Add(e);
-    }
 }
 
 // A cube of side 100 as 12 triangles, two a face, fronts outwards.
@@ -298,7 +274,7 @@ int benchFirstOpen(const char* self, const char* file, int runs)
 int writeObjectFile(int n, const char* fileName)
 {
     CDynArray list;
-    fill(list, n, true);
+    FillSpreadObject(list, n, true);
     return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
@@ -411,7 +387,7 @@ int benchHolds(double seconds)
     for (int n : {10000, 100000}) {
         f.form.editor()->polygonListBox()->clear();
         f.form.polygons().Clear();
-        fill(f.form.polygons(), n, false);
+        FillSpreadObject(f.form.polygons(), n);
         f.form.editor()->appendListEntries(1);
         f.form.btnResetControlClick();
         benchHold(f, (std::to_string(n) + " polygons").c_str(), seconds);
@@ -444,7 +420,7 @@ int benchOpen(int n)
     const QString path = dir.filePath("bench.3do");
     {
         CDynArray list;
-        fill(list, n, true);
+        FillSpreadObject(list, n, true);
         if (!WriteObjectFile(path.toStdString(), list.First(), list.Count()))
             return 1;
     }
@@ -544,7 +520,7 @@ int benchOpen(int n)
 int writeStl(int n, const char* fileName)
 {
     CDynArray list;
-    fill(list, n, true);
+    FillSpreadObject(list, n, true);
     std::ofstream out(fileName, std::ios::binary);
     char header[80] = "3D-Vorlan benchmark triangles";
     out.write(header, sizeof header);
