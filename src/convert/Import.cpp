@@ -2,6 +2,7 @@
 
 #include "Latin1.h"
 
+#include <assimp/BaseImporter.h>
 #include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
 #include <assimp/ProgressHandler.hpp>
@@ -646,12 +647,36 @@ bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
     return finish(importer, scene, context, sink, report, error);
 }
 
+namespace {
+
+// Leaves the importer only the reader of the named format. Without this, when that reader
+// refuses the bytes, the library offers them to every other reader it has by their content,
+// and some of those crash on broken input. The readers taken out are returned to be deleted,
+// since the importer no longer owns them.
+std::vector<std::unique_ptr<Assimp::BaseImporter>> keepOnlyReaderOf(Assimp::Importer& importer,
+                                                                    const std::string& extension)
+{
+    const Assimp::BaseImporter* keep = importer.GetImporter(extension.c_str());
+    std::vector<Assimp::BaseImporter*> others;
+    for (std::size_t i = 0; i < importer.GetImporterCount(); ++i)
+        if (importer.GetImporter(i) != keep)
+            others.push_back(importer.GetImporter(i));
+    std::vector<std::unique_ptr<Assimp::BaseImporter>> removed;
+    for (Assimp::BaseImporter* reader : others)
+        if (importer.UnregisterLoader(reader) == aiReturn_SUCCESS)
+            removed.emplace_back(reader);
+    return removed;
+}
+
+} // namespace
+
 bool ImportMeshMemory(const uint8_t* data, std::size_t size, const std::string& hint,
                       const ImportContext& context, const PolygonSink& sink,
                       ImportReport& report, std::string& error)
 {
     Assimp::Importer importer;
     importer.SetIOHandler(new RegularFileSystem);
+    const auto removed = keepOnlyReaderOf(importer, hint);
     const aiScene* scene = nullptr;
     try {
         scene = importer.ReadFileFromMemory(data, size, kImportSteps, hint.c_str());

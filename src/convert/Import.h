@@ -68,7 +68,8 @@ bool ConvertScene(const aiScene& scene, const ImportContext& context, const Poly
 bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
                     const PolygonSink& sink, ImportReport& report, std::string& error);
 
-// The same from bytes in memory; hint is the format's file extension ("stl", "glb", ...).
+// The same from bytes in memory, read as the format whose file extension hint names ("stl",
+// "glb", ...) and as no other.
 bool ImportMeshMemory(const uint8_t* data, std::size_t size, const std::string& hint,
                       const ImportContext& context, const PolygonSink& sink,
                       ImportReport& report, std::string& error);

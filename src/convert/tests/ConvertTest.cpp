@@ -13,6 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <tuple>
 
 #include <fcntl.h>
@@ -401,6 +403,23 @@ TEST(ConvertProgress, BarOnlyOnATerminalAndNotWhenQuiet)
     ProgressBar notTerminal(true, file);
     EXPECT_FALSE(notTerminal.enabled());
     std::fclose(file);
+}
+
+TEST(ConvertBadInput, BytesTheNamedReaderRefusesGoToNoOtherReader)
+{
+    // A broken binary glTF that the glTF reader refuses; offered on to the other readers by
+    // its content, it crashed one of them.
+    std::ifstream in(std::string(TEST_DATA_DIR) + "/refused.glb", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_FALSE(bytes.empty());
+    CDynArray list;
+    ImportReport report;
+    std::string error;
+    EXPECT_FALSE(ImportMeshMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+                                  "glb", ImportContext(),
+                                  [&](const tElement& e) { return list.Add(e); }, report, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(list.Count(), 0);
 }
 
 } // namespace
