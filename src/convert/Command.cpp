@@ -466,21 +466,11 @@ private:
             return fail(out, "pictures cannot be drawn: this build has no picture library");
         // Bitmaps are named relative to the object's folder, as the window finds them after
         // its file dialog made that folder current.
-        int here = ::open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        std::string folder = FolderOf(in);
-        if (here < 0 || ::chdir(folder.c_str()) != 0) {
-            if (here >= 0)
-                ::close(here);
-            return fail(in, "cannot enter its folder: " + SystemReason(errno));
-        }
+        PictureRequest request = s_.picture;
+        request.textureFolder = FolderOf(in);
         std::vector<uint8_t> png;
         std::string error;
-        bool drawn = services_.makePicture(list, s_.picture, png, error);
-        bool back = ::fchdir(here) == 0;
-        ::close(here);
-        if (!back)
-            return fail(out, "cannot return to the working folder");
-        if (!drawn)
+        if (!services_.makePicture(list, request, png, error))
             return fail(out, error);
         StagedFile file;
         if (!file.open(out, error))

@@ -18,9 +18,10 @@ struct PictureRequest {
     int light[3] = {3, 7, 10};     // ambient, diffuse, specular, 1..10
     bool ground = true;
     bool axes = true;
+    std::string textureFolder;     // where bare texture names are found; empty: the current one
 };
 
-// Draws the object (textures named relative to the current folder) and encodes it as PNG.
+// Draws the object and encodes it as PNG.
 using PictureMaker = std::function<bool(CDynArray& list, const PictureRequest& request,
                                         std::vector<uint8_t>& png, std::string& error)>;
 
@@ -28,7 +29,7 @@ using PictureMaker = std::function<bool(CDynArray& list, const PictureRequest& r
 struct CommandServices {
     ImageDecoder decodeImage;
     PngEncoder encodePng;
-    PictureMaker makePicture;   // empty when the build has no picture library
+    PictureMaker makePicture;   // empty: pictures are refused with a reason
     std::string version;
     std::FILE* out = stdout;
     std::FILE* err = stderr;

@@ -23,6 +23,7 @@ bool makePicture(CDynArray& list, const PictureRequest& request, std::vector<uin
     options.ambient = request.light[0];
     options.diffuse = request.light[1];
     options.specular = request.light[2];
+    options.textureFolder = request.textureFolder;
     QImage image;
     if (!RenderPicture(list, options, image, error))
         return false;
