@@ -1,8 +1,11 @@
 // Renders SVG pictures to PNG at one size and at twice that size (name.png, name@2x.png):
-//   render_svg <out-folder> <width> <in.svg>...
+//   render_svg [--raw] <out-folder> <width> <in.svg>...
+// With --raw the pictures are written as bare premultiplied RGBA bytes (name.rgba,
+// name@2x.rgba), for a program to show without decoding anything.
 // The height follows the picture's own proportions. Fails on a picture that does not load
 // or comes out blank, so a broken icon stops the build.
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,10 +13,11 @@
 #include <QSvgRenderer>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
-bool render(const QString& svg, const QString& png, int width)
+bool render(const QString& svg, const QString& png, int width, bool raw)
 {
     QSvgRenderer renderer(svg);
     if (!renderer.isValid()) {
@@ -35,7 +39,13 @@ bool render(const QString& svg, const QString& png, int width)
         std::fprintf(stderr, "render_svg: %s comes out blank\n", qPrintable(svg));
         return false;
     }
-    return image.save(png);
+    if (!raw)
+        return image.save(png);
+    image.convertTo(QImage::Format_RGBA8888_Premultiplied);
+    QFile file(png);
+    return file.open(QIODevice::WriteOnly) &&
+           file.write(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()) ==
+               image.sizeInBytes();
 }
 
 } // namespace
@@ -44,20 +54,26 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    const bool raw = argc > 1 && std::strcmp(argv[1], "--raw") == 0;
+    if (raw) {
+        --argc;
+        ++argv;
+    }
     if (argc < 4) {
-        std::fprintf(stderr, "usage: %s <out-folder> <width> <in.svg>...\n", argv[0]);
+        std::fprintf(stderr, "usage: render_svg [--raw] <out-folder> <width> <in.svg>...\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
     const int width = std::atoi(argv[2]);
+    const QString suffix = raw ? ".rgba" : ".png";
     if (!out.mkpath(".") || width <= 0)
         return 2;
     bool ok = true;
     for (int i = 3; i < argc; ++i) {
         const QString svg = QString::fromLocal8Bit(argv[i]);
         const QString name = QFileInfo(svg).completeBaseName();
-        ok = render(svg, out.filePath(name + ".png"), width) && ok;
-        ok = render(svg, out.filePath(name + "@2x.png"), 2 * width) && ok;
+        ok = render(svg, out.filePath(name + suffix), width, raw) && ok;
+        ok = render(svg, out.filePath(name + "@2x" + suffix), 2 * width, raw) && ok;
     }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "GlDriverPreload.h"
+
 #include <QApplication>
 
 class DialogService;
@@ -21,4 +23,6 @@ private:
     void showError(const QString& text);
 
     DialogService* errorDisplay_ = nullptr;
+    // Started once the window system is connected, whose own libraries it would hold up.
+    GlDriverPreload driverPreload_;
 };

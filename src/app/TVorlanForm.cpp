@@ -15,6 +15,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
@@ -28,10 +30,10 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QResource>
 #include <QSlider>
 #include <QStatusBar>
 #include <QStringList>
-#include <QSvgRenderer>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -68,23 +70,26 @@ const MotionButtonDesign kMotionButtons[kMotionButtonCount] = {
 const char* const kHintProperty = "vorlanHint";
 const char* const kImageProperty = "vorlanImage";
 
-QPixmap renderSvg(const QString& path, QSize size, qreal ratio)
+// One of the program's square pictures, kept as bare premultiplied RGBA bytes.
+QPixmap ownPixmap(const QString& path, qreal ratio)
 {
-    QPixmap pixmap(size * ratio);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QSvgRenderer renderer(path);
-    renderer.render(&painter);
-    painter.end();
+    const QByteArray bytes = QResource(path).uncompressedData();
+    const int side = int(std::lround(std::sqrt(bytes.size() / 4)));
+    if (side == 0 || qsizetype(side) * side * 4 != bytes.size())
+        return {};
+    QPixmap pixmap = QPixmap::fromImage(
+        QImage(reinterpret_cast<const uchar*>(bytes.constData()), side, side, side * 4,
+               QImage::Format_RGBA8888_Premultiplied));
     pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 
-QIcon svgIcon(const QString& path, QSize size)
+// An icon at the screen's scale 1 and 2, drawn when the program was built.
+QIcon ownIcon(const QString& name)
 {
     QIcon icon;
-    for (qreal ratio : {1.0, 2.0})
-        icon.addPixmap(renderSvg(path, size, ratio));
+    icon.addPixmap(ownPixmap(QStringLiteral(":/%1.rgba").arg(name), 1.0));
+    icon.addPixmap(ownPixmap(QStringLiteral(":/%1@2x.rgba").arg(name), 2.0));
     return icon;
 }
 
@@ -153,7 +158,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     initVorlanResources();
     setObjectName("VorlanForm");
     setWindowTitle("3D-Vorlan V0.9");
-    setWindowIcon(svgIcon(":/app-icon.svg", QSize(64, 64)));
+    setWindowIcon(ownIcon("app-icon"));
     loadImages();
 
     client = new TClientArea([this](int w, int h) { FormResize(w, h); });
@@ -254,7 +259,7 @@ TVorlanForm::~TVorlanForm()
 void TVorlanForm::loadImages()
 {
     for (int i = 0; i < 19; ++i)
-        ImageList1[i] = svgIcon(QStringLiteral(":/icons/%1.svg").arg(kImageFiles[i]), QSize(16, 16));
+        ImageList1[i] = ownIcon(QStringLiteral("icons/%1").arg(kImageFiles[i]));
 }
 
 void TVorlanForm::createActions()
@@ -422,8 +427,7 @@ void TVorlanForm::createControlGroup(QWidget* parent)
         auto* b = new TBitBtn(GroupBox1);
         b->setObjectName(kMotionButtons[i].name);
         b->setGeometry(i % 2 == 0 ? 8 : 40, 16 + 32 * (i / 2), 33, 33);
-        b->setIcon(svgIcon(QStringLiteral(":/glyphs/%1.svg").arg(kMotionButtons[i].glyph),
-                           QSize(24, 24)));
+        b->setIcon(ownIcon(QStringLiteral("glyphs/%1").arg(kMotionButtons[i].glyph)));
         b->setIconSize(QSize(24, 24));
         setHint(b, kMotionButtons[i].hint);
         connect(b, &TBitBtn::mouseDown, this, &TVorlanForm::ControlBitBtnMouseDown);

@@ -15,6 +15,32 @@ bool ownGroupBox(const QStyleOptionComplex* option)
     return box && !(box->subControls & QStyle::SC_GroupBoxCheckBox);
 }
 
+// Two chevrons, pointing right or down, as the menu and tool bars' button for what does not
+// fit. Drawn here: the style's own image file would be looked up through every image plugin
+// at the window's start.
+QIcon extensionIcon(bool down)
+{
+    QIcon icon;
+    for (qreal ratio : {1.0, 2.0}) {
+        QPixmap pixmap(QSize(16, 16) * ratio);
+        pixmap.setDevicePixelRatio(ratio);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(40, 40, 40), 1.5));
+        for (int at : {4, 9}) {
+            const QPointF chevron[3] = {{qreal(at), 4.5}, {at + 3.5, 8}, {qreal(at), 11.5}};
+            QPointF turned[3];
+            for (int i = 0; i < 3; ++i)
+                turned[i] = down ? QPointF(chevron[i].y(), chevron[i].x()) : chevron[i];
+            painter.drawPolyline(turned, 3);
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 } // namespace
 
 TVorlanStyle::TVorlanStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
@@ -61,4 +87,12 @@ void TVorlanStyle::drawComplexControl(ComplexControl control, const QStyleOption
         drawItemText(painter, label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic,
                      box->palette, box->state & State_Enabled, box->text, QPalette::WindowText);
     }
+}
+
+QIcon TVorlanStyle::standardIcon(StandardPixmap icon, const QStyleOption* option,
+                                 const QWidget* widget) const
+{
+    if (icon == SP_ToolBarHorizontalExtensionButton || icon == SP_ToolBarVerticalExtensionButton)
+        return extensionIcon(icon == SP_ToolBarVerticalExtensionButton);
+    return QProxyStyle::standardIcon(icon, option, widget);
 }

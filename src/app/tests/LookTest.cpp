@@ -3,9 +3,11 @@
 #include "FormFixture.h"
 
 #include "TAboutForm.h"
+#include "TBitBtn.h"
 #include "THelpWindow.h"
 
 #include <QGroupBox>
+#include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
@@ -59,6 +61,35 @@ TEST_F(LookTest, ToolBarButtonsStartFourPixelsIn)
         EXPECT_EQ(left, b.left) << b.name;
         EXPECT_EQ(button->width(), 23) << b.name;
     }
+}
+
+// Every picture of the tool bar and the motion buttons is there at the screen's scale 1 and 2,
+// and so is the chevron the menu bar shows when the window is too narrow for its menus.
+TEST_F(LookTest, ToolBarAndButtonPicturesAreDrawnAtBothScales)
+{
+    auto drawn = [](const QIcon& icon, QSize size, qreal ratio) {
+        const QImage image = icon.pixmap(size, ratio).toImage();
+        if (image.size() != size * ratio)
+            return false;
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                opaque += qAlpha(image.pixel(x, y)) > 128;
+        return opaque >= image.width();
+    };
+    std::vector<std::pair<QString, QIcon>> icons;
+    for (auto* button : form->findChildren<QToolButton*>())
+        if (button->objectName().endsWith("Button"))
+            icons.emplace_back(button->objectName(), button->icon());
+    for (auto* button : form->findChildren<TBitBtn*>())
+        icons.emplace_back(button->objectName(), button->icon());
+    icons.emplace_back("window", form->windowIcon());
+    icons.emplace_back("menu extension",
+                       form->style()->standardIcon(QStyle::SP_ToolBarHorizontalExtensionButton));
+    ASSERT_GE(icons.size(), 14u + 8u + 2u);
+    for (const auto& [name, icon] : icons)
+        for (qreal ratio : {1.0, 2.0})
+            EXPECT_TRUE(drawn(icon, QSize(16, 16), ratio)) << name.toStdString() << " at " << ratio;
 }
 
 TEST_F(LookTest, ManualAndAboutOpenOverTheMainWindow)
