@@ -121,19 +121,56 @@ struct Placement {
 
     Vec place(const Instance& in, const aiVector3D& v) const
     {
-        aiVector3D p = in.identity ? v : in.transform * v;
-        Vec out{p.x, p.y, p.z};
-        if (zUp)
-            out = {p.x, p.z, -p.y};   // a turn about X: handedness and winding are kept
-        for (int k = 0; k < 3; ++k)
-            out[k] = (out[k] - centre[k]) * factor;
+        Vec out;
+        placeInto(in, v, out);
         return out;
     }
+
+    // The same straight into its place in a list: a placed point built aside and then
+    // copied stalled the processor on every corner.
+    void placeInto(const Instance& in, const aiVector3D& v, Vec& out) const
+    {
+        const aiVector3D p = in.identity ? v : in.transform * v;
+        const double y = zUp ? p.z : p.y, z = zUp ? -p.y : p.z;   // a turn about X keeps the winding
+        out[0] = (p.x - centre[0]) * factor;
+        out[1] = (y - centre[1]) * factor;
+        out[2] = (z - centre[2]) * factor;
+    }
 };
+
+// std::round without the library call, which was a tenth of the conversion: exact for every
+// double, the sign of zero included.
+double roundHalfAway(double v)
+{
+    if (!(std::fabs(v) < 0x1p52))
+        return std::round(v);   // already whole, infinite or not a number
+    int64_t whole = int64_t(v);
+    const double rest = v - double(whole);   // exact below 2^52
+    // Without branches: on real coordinates the halves fall either way at random.
+    whole += int64_t(rest >= 0.5) - int64_t(rest <= -0.5);
+    return std::copysign(double(whole), v);
+}
 
 bool finite(const Vec& v)
 {
     return std::isfinite(v[0]) && std::isfinite(v[1]) && std::isfinite(v[2]);
+}
+
+// The box around a mesh's finite vertices as they stand; false when it has none.
+bool rawBox(const aiMesh& mesh, Vec& lo, Vec& hi)
+{
+    float l[3] = {INFINITY, INFINITY, INFINITY}, h[3] = {-INFINITY, -INFINITY, -INFINITY};
+    for (unsigned i = 0; i < mesh.mNumVertices; ++i) {
+        const aiVector3D& v = mesh.mVertices[i];
+        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+            continue;
+        l[0] = std::min(l[0], v.x), h[0] = std::max(h[0], v.x);
+        l[1] = std::min(l[1], v.y), h[1] = std::max(h[1], v.y);
+        l[2] = std::min(l[2], v.z), h[2] = std::max(h[2], v.z);
+    }
+    lo = {l[0], l[1], l[2]};
+    hi = {h[0], h[1], h[2]};
+    return l[0] <= h[0];
 }
 
 bool hasSurface(const aiMesh& mesh)
@@ -420,6 +457,22 @@ private:
         for (const Instance& in : instances) {
             if (!hasSurface(*in.mesh))
                 continue;
+            if (in.identity) {
+                // Placing is then a turn that swaps axes at most: the box of the placed
+                // points is the placed box of the points, found without placing each one.
+                Vec boxLo, boxHi;
+                if (!rawBox(*in.mesh, boxLo, boxHi))
+                    continue;
+                for (const Vec& corner : {boxLo, boxHi}) {
+                    const aiVector3D v{ai_real(corner[0]), ai_real(corner[1]), ai_real(corner[2])};
+                    const Vec p = placement_.place(in, v);
+                    for (int k = 0; k < 3; ++k) {
+                        lo[k] = std::min(lo[k], p[k]);
+                        hi[k] = std::max(hi[k], p[k]);
+                    }
+                }
+                continue;
+            }
             for (unsigned i = 0; i < in.mesh->mNumVertices; ++i) {
                 Vec p = placement_.place(in, in.mesh->mVertices[i]);
                 if (!finite(p))
@@ -511,7 +564,7 @@ private:
                 std::reverse(indices.begin(), indices.end());
             corners.clear();
             for (unsigned i : indices)
-                corners.push_back(placement_.place(in, mesh.mVertices[i]));
+                placement_.placeInto(in, mesh.mVertices[i], corners.emplace_back());
             Colour colour = colours_.of(indices.data(), unsigned(indices.size()));
             if (corners.size() <= 4) {
                 if (!emit(corners, nullptr, colour, base, number, error))
@@ -532,15 +585,16 @@ private:
               const Colour& colour, const std::string& base, int& number, std::string& error)
     {
         const int count = piece ? 3 : int(corners.size());
-        tElement e;
+        tElement& e = element_;   // reused, so that its texts keep their storage
         e.type = count == 3 ? "Triangle" : "Quad";
+        std::fill(e.vertex + 3 * count, std::end(e.vertex), 0.0f);
         bool clamped = false;
         for (int k = 0; k < count; ++k) {
             const Vec& p = corners[piece ? (*piece)[k] : k];
             for (int a = 0; a < 3; ++a) {
                 double v = p[a];
                 if (context_.options.round) {
-                    v = std::round(v);
+                    v = roundHalfAway(v);
                     if (v < -kEditorLimit || v > kEditorLimit) {
                         v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
                         clamped = clamped || std::isfinite(p[a]);
@@ -567,7 +621,7 @@ private:
         e.green = colour.g;
         e.blue = colour.b;
         e.color = colour.r | colour.g << 8 | colour.b << 16;
-        e.name = NumberedName(base, ++number);
+        AssignNumberedName(e.name, base, ++number);
         if (!sink_(e)) {
             error = "not enough memory or the output cannot be written";
             return false;
@@ -583,6 +637,7 @@ private:
     ImportReport& report_;
     ColourSource colours_;
     Placement placement_;
+    tElement element_;
     bool ngonEncoded_ = false;
     std::size_t totalFaces_ = 0;
     std::size_t done_ = 0;

@@ -1,5 +1,7 @@
 #include "Latin1.h"
 
+#include <charconv>
+
 namespace {
 constexpr std::size_t kNameBytes = 30;
 }
@@ -47,11 +49,22 @@ std::string ToLatin1(const std::string& utf8)
     return out;
 }
 
+void AssignNumberedName(std::string& name, const std::string& base, int number)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    const std::size_t suffix = 1 + std::size_t(end - digits);
+    const std::size_t room = suffix < kNameBytes ? kNameBytes - suffix : 0;
+    name.assign(base, 0, room);
+    name += ' ';
+    name.append(digits, end);
+}
+
 std::string NumberedName(const std::string& base, int number)
 {
-    std::string suffix = " " + std::to_string(number);
-    std::size_t room = suffix.size() < kNameBytes ? kNameBytes - suffix.size() : 0;
-    return base.substr(0, room) + suffix;
+    std::string name;
+    AssignNumberedName(name, base, number);
+    return name;
 }
 
 std::string Latin1ToUtf8(const std::string& latin1)

@@ -1,30 +1,80 @@
 #include "ObjectOutput.h"
 
-#include "ObjectFile.h"
 #include "ObjectRecord.h"
+#include "SafeSave.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <new>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
-constexpr std::size_t kBufferBytes = 1 << 20;
+// Small enough to stay in the processor's cache between being filled and being written.
+constexpr std::size_t kBufferBytes = 256 << 10;
+
+bool writeAll(int fd, const uint8_t* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        data += n;
+        size -= std::size_t(n);
+    }
+    return true;
 }
+} // namespace
 
 ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
     : target_(std::move(target)), chunk_(chunk > 0 ? chunk : 1)
 {
 }
 
+ObjectFileOutput::~ObjectFileOutput()
+{
+    if (writer_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        changed_.notify_all();
+        writer_.join();
+    }
+}
+
 bool ObjectFileOutput::add(const tElement& polygon)
 {
     if (!error_.empty())
         return false;
-    if (streaming_)
-        return stream(polygon);
-    if (list_.Count() >= chunk_ && !startStream())
+    if (!streaming_ && count_ >= chunk_ && !startStream())
         return false;
-    if (streaming_)
-        return stream(polygon);
-    if (!list_.Add(polygon)) {
+    // A record grows by at most its own size when its line ends are translated.
+    const std::size_t limit = streaming_ ? std::min(filling_.size(), kBufferBytes) : filling_.size();
+    if (limit - std::min(limit, used_) < 2 * kObjectRecordSize && !makeRoom())
+        return false;
+    uint8_t record[kObjectRecordSize];
+    EncodeObjectRecord(polygon, record);
+    used_ += TranslateLineEnds(record, filling_.data() + used_);
+    ++count_;
+    return true;
+}
+
+bool ObjectFileOutput::makeRoom()
+{
+    if (streaming_ && !handOver())
+        return false;
+    try {
+        const std::size_t wanted = streaming_ ? kBufferBytes : std::max(2 * filling_.size(), kBufferBytes);
+        if (filling_.size() < wanted)
+            filling_.resize(wanted);
+    } catch (const std::bad_alloc&) {
         error_ = "not enough memory";
         return false;
     }
@@ -36,40 +86,75 @@ bool ObjectFileOutput::startStream()
     if (!staged_.open(target_, error_))
         return false;
     streaming_ = true;
-    buffer_.resize(kBufferBytes + 2 * kObjectRecordSize);
-    for (const tElement* e = list_.First(); e; e = e->next)
-        if (!stream(*e))
-            return false;
-    list_.Clear();
+    writer_ = std::thread([this] { writeBuffers(); });
+    return handOver();
+}
+
+// Gives the filled buffer to the writer once it has taken the one before, and goes on with
+// the buffer the writer has finished with.
+bool ObjectFileOutput::handOver()
+{
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return !hasPending_ || failed_; });
+    if (failed_) {
+        error_ = SystemReason(staged_.failure());
+        return false;
+    }
+    pending_.swap(filling_);
+    pendingSize_ = used_;
+    used_ = 0;
+    hasPending_ = true;
+    lock.unlock();
+    changed_.notify_all();
     return true;
 }
 
-bool ObjectFileOutput::stream(const tElement& polygon)
+bool ObjectFileOutput::drain()
 {
-    uint8_t record[kObjectRecordSize];
-    EncodeObjectRecord(polygon, record);
-    used_ += TranslateLineEnds(record, buffer_.data() + used_);
-    return used_ < kBufferBytes || flush();
+    if (!handOver())
+        return false;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return (!hasPending_ && !busy_) || failed_; });
+    if (failed_)
+        error_ = SystemReason(staged_.failure());
+    return !failed_;
 }
 
-bool ObjectFileOutput::flush()
+void ObjectFileOutput::writeBuffers()
 {
-    bool ok = staged_.write(buffer_.data(), used_);
-    used_ = 0;
-    if (!ok)
-        error_ = SystemReason(errno);
-    return ok;
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return hasPending_ || stop_; });
+        if (!hasPending_)
+            return;
+        writing_.swap(pending_);
+        const std::size_t size = pendingSize_;
+        hasPending_ = false;
+        busy_ = true;
+        lock.unlock();
+        changed_.notify_all();
+        const bool ok = staged_.write(writing_.data(), size);
+        // The disk starts on each buffer now, so the sync at the end waits for the last ones
+        // only and not for the whole file.
+        if (ok)
+            ::sync_file_range(staged_.fd(), written_, off_t(size), SYNC_FILE_RANGE_WRITE);
+        written_ += off_t(size);
+        lock.lock();
+        busy_ = false;
+        failed_ = failed_ || !ok;
+        changed_.notify_all();
+    }
 }
 
 bool ObjectFileOutput::finish(std::string& error)
 {
     if (error_.empty() && !streaming_) {
         errno = 0;
-        if (!WriteObjectFile(target_, list_.First(), list_.Count()))
+        if (!SaveFileSafely(target_,
+                            [this](int fd) { return writeAll(fd, filling_.data(), used_); }))
             error_ = errno ? SystemReason(errno) : "cannot be written";
-    } else if (error_.empty()) {
-        if (flush())
-            staged_.commit(error_);
+    } else if (error_.empty() && drain()) {
+        staged_.commit(error_);
     }
     error = error_;
     return error_.empty();

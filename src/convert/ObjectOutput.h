@@ -3,17 +3,24 @@
 #include "DynArray.h"
 #include "StagedFile.h"
 
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
-// Collects imported polygons for an object file. An object of up to one chunk of polygons
-// is written by WriteObjectFile in one go. A larger one is streamed: each polygon encoded
-// into its record as it comes and written to a staged file renamed over the target at the
-// end, so a huge import never holds the source's scene and a polygon list of it at once.
+#include <sys/types.h>
+
+// Collects imported polygons for an object file, each encoded into its record as it comes.
+// An object of up to one chunk of polygons is written at the end by the program's own safe
+// save. A larger one is streamed to a staged file renamed over the target at the end, so a
+// huge import never holds the source's scene and its records at once; a second thread writes
+// each full buffer while the next one is filled.
 class ObjectFileOutput {
 public:
     explicit ObjectFileOutput(std::string target, int chunk = 65536);
+    ~ObjectFileOutput();
     ObjectFileOutput(const ObjectFileOutput&) = delete;
     ObjectFileOutput& operator=(const ObjectFileOutput&) = delete;
 
@@ -25,15 +32,30 @@ public:
 
 private:
     bool startStream();
-    bool stream(const tElement& polygon);
-    bool flush();
+    bool makeRoom();
+    bool handOver();
+    bool drain();
+    void writeBuffers();
 
     std::string target_;
     int chunk_;
-    CDynArray list_;
+    int count_ = 0;
     bool streaming_ = false;
     StagedFile staged_;
-    std::vector<uint8_t> buffer_;   // fixed size; used_ bytes of it hold records
+    std::vector<uint8_t> filling_;   // its first used_ bytes hold records not yet handed over
     std::size_t used_ = 0;
     std::string error_;
+
+    // The writer thread takes `pending_` into `writing_` and writes it.
+    std::thread writer_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<uint8_t> pending_;
+    std::size_t pendingSize_ = 0;
+    std::vector<uint8_t> writing_;
+    off_t written_ = 0;   // by the writer thread only
+    bool hasPending_ = false;
+    bool busy_ = false;
+    bool stop_ = false;
+    bool failed_ = false;
 };

@@ -17,6 +17,8 @@ public:
     const std::string& target() const { return target_; }
 
     bool write(const void* data, std::size_t size);
+    // The errno of the first write that failed, 0 when none has.
+    int failure() const { return failure_; }
     // Flushes to disk, closes and renames over the target; false with the reason.
     bool commit(std::string& error);
     // Removes the temporary file (also done by the destructor when not committed).

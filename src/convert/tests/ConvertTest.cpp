@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstring>
 #include <fstream>
@@ -260,6 +261,17 @@ TEST(ConvertPlacement, RoundingClampingAndDegenerateFaces)
     EXPECT_EQ(std::vector<float>(list.Last()->vertex, list.Last()->vertex + 9),
               std::vector<float>({640, 0, 0, 0, -640, 0, 0, 0, 5}));
 
+    // Halves go away from zero and a small negative keeps its sign, as std::round has it; a
+    // triangle after a quad has no fourth corner left over from it.
+    const char* halves = "v -2.5 -0.3 7.5\nv 1 1 1\nv 0 5 0\nv 9 9 9\nf 4 2 3 1\nf 1 2 3\n";
+    CDynArray after;
+    ASSERT_TRUE(importText(halves, "obj", unplaced(), after, r));
+    ASSERT_EQ(after.Count(), 2);
+    const float* t = after.Last()->vertex;
+    EXPECT_EQ(std::vector<float>(t, t + 3), std::vector<float>({-3, 0, 8}));
+    EXPECT_TRUE(std::signbit(t[1]));
+    EXPECT_EQ(std::vector<float>(t + 9, t + 12), std::vector<float>(3, 0.0f));
+
     CDynArray fractions;
     context.options.round = false;
     context.options.scale = 2;
@@ -329,7 +341,9 @@ TEST(ConvertObjectOutput, ChunksGiveTheSameFileAsOneWrite)
 {
     TempDir dir;
     CDynArray list;
-    for (int i = 0; i < 7; ++i)   // red 10 is a 0x0A byte, written as 0x0D 0x0A
+    // Enough records for the writer to take several buffers; red 10 is a 0x0A byte, written
+    // as 0x0D 0x0A.
+    for (int i = 0; i < 5000; ++i)
         list.Add(polygon(i % 2 ? "Quad" : "Triangle", {float(i), 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
                          10, i, 3));
     ASSERT_TRUE(WriteObjectFile(dir.file("whole.3do"), list.First(), list.Count()));
