@@ -242,9 +242,16 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     // context exists.
     SetInitialState();
     MakeShadowMatrix(kGroundPlanePoints, viewOptions_.lightPosition, shadowMatrix_);
+}
 
-    AboutForm = new TAboutForm(this);
-    AboutForm->hide();
+TAboutForm* TVorlanForm::aboutForm()
+{
+    // Made when first asked for: its picture and texts are a tenth of building the window.
+    if (!AboutForm) {
+        AboutForm = new TAboutForm(this);
+        AboutForm->hide();
+    }
+    return AboutForm;
 }
 
 TVorlanForm::~TVorlanForm()
@@ -894,9 +901,10 @@ void TVorlanForm::HelpContentsExecute()
 void TVorlanForm::HelpAboutExecute()
 {
     // setGeometry places the client area, move() would place the frame.
-    const QSize client = AboutForm->size();
-    AboutForm->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
-                                                                   client.height() / 2),
-                                 client));
-    AboutForm->exec();
+    TAboutForm* about = aboutForm();
+    const QSize client = about->size();
+    about->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
+                                                               client.height() / 2),
+                             client));
+    about->exec();
 }

@@ -106,6 +106,7 @@ void TGLPanel::endFrame()
         return;
     context_->swapBuffers(this);
     ++framesPresented_;
+    emit frameSwapped();
 }
 
 void TGLPanel::paint()

@@ -49,6 +49,10 @@ public:
     int deviceHeight() const;
     qreal devicePixelRatioF() const { return devicePixelRatio(); }
 
+signals:
+    // A frame has just been swapped onto the screen (as QOpenGLWindow has it).
+    void frameSwapped();
+
 protected:
     void exposeEvent(QExposeEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

@@ -26,11 +26,14 @@ TEST_F(ViewTest, AFrameIsOneSwapOfTheViewAndRepaintsNoControl)
         w->installEventFilter(&counter);
     const long presented = form->glPanel()->framesPresented();
     const long drawn = form->framesDrawn();
+    int swapsTold = 0;
+    QObject::connect(form->glPanel(), &TGLPanel::frameSwapped, [&] { ++swapsTold; });
     for (int i = 0; i < 5; ++i)
         form->DrawScene();
     settle();
     EXPECT_EQ(form->framesDrawn() - drawn, 5);
     EXPECT_EQ(form->glPanel()->framesPresented() - presented, 5);
+    EXPECT_EQ(swapsTold, 5);
     EXPECT_EQ(counter.repaints, 0) << "the main window was recomposed for a frame";
 }
 
