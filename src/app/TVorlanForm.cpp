@@ -242,16 +242,9 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     // context exists.
     SetInitialState();
     MakeShadowMatrix(kGroundPlanePoints, viewOptions_.lightPosition, shadowMatrix_);
-}
 
-TAboutForm* TVorlanForm::aboutForm()
-{
-    // Made when first asked for: its picture and texts are a tenth of building the window.
-    if (!AboutForm) {
-        AboutForm = new TAboutForm(this);
-        AboutForm->hide();
-    }
-    return AboutForm;
+    AboutForm = new TAboutForm(this);
+    AboutForm->hide();
 }
 
 TVorlanForm::~TVorlanForm()
@@ -901,10 +894,9 @@ void TVorlanForm::HelpContentsExecute()
 void TVorlanForm::HelpAboutExecute()
 {
     // setGeometry places the client area, move() would place the frame.
-    TAboutForm* about = aboutForm();
-    const QSize client = about->size();
-    about->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
-                                                               client.height() / 2),
-                             client));
-    about->exec();
+    const QSize client = AboutForm->size();
+    AboutForm->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
+                                                                   client.height() / 2),
+                                 client));
+    AboutForm->exec();
 }

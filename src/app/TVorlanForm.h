@@ -54,7 +54,7 @@ public:
     TGLPanel* glPanel() const { return GLPanel; }
     TPolygonEditor* editor() const { return GroupBox3; }
     TMotionTimer* motionTimer() const { return Timer1; }
-    TAboutForm* aboutForm();
+    TAboutForm* aboutForm() const { return AboutForm; }
     THelpWindow* helpWindow() const { return helpWindow_; }
     QString statusText() const;
     const QIcon& image(int index) const { return ImageList1[index]; }
