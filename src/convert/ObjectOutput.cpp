@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <new>
+#include <system_error>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -85,8 +86,13 @@ bool ObjectFileOutput::startStream()
 {
     if (!staged_.open(target_, error_))
         return false;
+    try {
+        writer_ = std::thread([this] { writeBuffers(); });
+    } catch (const std::system_error& e) {
+        error_ = std::string("cannot start writing: ") + e.what();
+        return false;
+    }
     streaming_ = true;
-    writer_ = std::thread([this] { writeBuffers(); });
     return handOver();
 }
 

@@ -1,6 +1,7 @@
 #include "GlDriverPreload.h"
 
 #include <cstdlib>
+#include <system_error>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -10,8 +11,12 @@ GlDriverPreload::GlDriverPreload()
     const std::string file = driverFile();
     if (file.empty() || ::access(file.c_str(), R_OK) != 0)
         return;
-    // The flags Mesa's loader opens it with, so that its own open only counts up.
-    thread_ = std::thread([this, file] { loaded_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL); });
+    // The flags Mesa's loader opens it with, so that its own open only counts up. Without a
+    // thread to be had (no memory for its stack) the view loads the driver itself.
+    try {
+        thread_ = std::thread([this, file] { loaded_ = ::dlopen(file.c_str(), RTLD_NOW | RTLD_GLOBAL); });
+    } catch (const std::system_error&) {
+    }
 }
 
 GlDriverPreload::~GlDriverPreload()
