@@ -9,28 +9,10 @@
 #include <system_error>
 
 #include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 // Small enough to stay in the processor's cache between being filled and being written.
 constexpr std::size_t kBufferBytes = 256 << 10;
-
-bool writeAll(int fd, const uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = EIO;
-            return false;
-        }
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 } // namespace
 
 ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
@@ -157,7 +139,7 @@ bool ObjectFileOutput::finish(std::string& error)
     if (error_.empty() && !streaming_) {
         errno = 0;
         if (!SaveFileSafely(target_,
-                            [this](int fd) { return writeAll(fd, filling_.data(), used_); }))
+                            [this](int fd) { return WriteFully(fd, filling_.data(), used_); }))
             error_ = errno ? SystemReason(errno) : "cannot be written";
     } else if (error_.empty() && drain()) {
         staged_.commit(error_);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DynArray.h"
+#include "Element.h"
 #include "StagedFile.h"
 
 #include <condition_variable>

@@ -1,5 +1,7 @@
 #include "StagedFile.h"
 
+#include "SafeSave.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -56,18 +58,8 @@ bool StagedFile::open(const std::string& target, std::string& error)
 
 bool StagedFile::write(const void* data, std::size_t size)
 {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0 && failure_ == 0) {
-        ssize_t n = ::write(fd_, p, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            failure_ = n < 0 ? errno : EIO;
-            break;
-        }
-        p += n;
-        size -= std::size_t(n);
-    }
+    if (failure_ == 0 && !WriteFully(fd_, data, size))
+        failure_ = errno ? errno : EIO;
     return failure_ == 0;
 }
 

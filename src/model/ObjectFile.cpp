@@ -26,23 +26,6 @@ constexpr std::size_t kIoBuffer = 64 * 1024;
 
 using Record = uint8_t[kObjectRecordSize];
 
-bool writeAll(int fd, const uint8_t* data, std::size_t size)
-{
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        if (n == 0)
-            return false;
-        data += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
-
 // Encodes the polygons into fd with the line-end translation; false on the first failed write.
 bool writeRecords(int fd, const tElement* first, int count)
 {
@@ -53,14 +36,14 @@ bool writeRecords(int fd, const tElement* first, int count)
     const tElement* e = first;
     for (int i = 0; i < count; ++i, e = e->next) {
         if (kIoBuffer - used < 2 * kObjectRecordSize) {
-            if (!writeAll(fd, out, used))
+            if (!WriteFully(fd, out, used))
                 return false;
             used = 0;
         }
         EncodeObjectRecord(*e, record);
         used += TranslateLineEnds(record, out + used);
     }
-    return writeAll(fd, out, used);
+    return WriteFully(fd, out, used);
 }
 
 // Cuts the decoded byte stream into records and appends each one to the list.

@@ -472,3 +472,21 @@ bool SaveFileSafely(const std::string& fileName, const ContentWriter& write, con
     }
     return writeRegularInPlace(target, folder, name, old, write, options);
 }
+
+bool WriteFully(int fd, const void* data, std::size_t size)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = EIO;
+            return false;
+        }
+        p += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -37,3 +38,7 @@ struct SafeSaveOptions {
 // True only when the new contents are complete and synced.
 bool SaveFileSafely(const std::string& fileName, const ContentWriter& write,
                     const SafeSaveOptions& options = {});
+
+// Writes all of data to fd at its current offset, going on after interruptions and short
+// writes; false on a failed write, with errno telling why.
+bool WriteFully(int fd, const void* data, std::size_t size);
