@@ -1,3 +1,4 @@
+#include "StartHeap.h"
 #include "TGLPanel.h"
 #include "TVorlanApplication.h"
 #include "TVorlanForm.h"
@@ -6,6 +7,7 @@
 
 int main(int argc, char** argv)
 {
+    PrepareHeapForStart();
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
     TVorlanApplication app(argc, argv);
     TVorlanForm form;
