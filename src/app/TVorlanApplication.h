@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include <optional>
+
 class DialogService;
 
 // The application object: title "3DVorlan", the program's font and style, and the general
@@ -23,6 +25,7 @@ private:
     void showError(const QString& text);
 
     DialogService* errorDisplay_ = nullptr;
-    // Started once the window system is connected, whose own libraries it would hold up.
-    GlDriverPreload driverPreload_;
+    // Started at the end of the constructor, after the window system is connected and the
+    // window's first uses of the loader are done, which it would hold up.
+    std::optional<GlDriverPreload> driverPreload_;
 };
