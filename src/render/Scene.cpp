@@ -155,15 +155,18 @@ void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions&
 void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
 {
     if (isOn(options.axes)) {
-        if (shadowPass)
-            glColor3ub(0, 0, 0);
-        else
-            glColor3ub(255, 0, 0);
+        // The colour goes with each corner, as the ground's does: Mesa's software renderer
+        // then draws the axes' shadow with the set-up code it has already built for the
+        // ground, instead of building more for a colour that stays the same, on the frame
+        // that the window's start waits for.
+        const GLubyte red = shadowPass ? 0 : 255;
         glEnable(GL_LINE_STIPPLE);
         glLineStipple(1, 0x5555);
         glBegin(GL_LINES);
-        for (const auto& v : kAxes)
+        for (const auto& v : kAxes) {
+            glColor3ub(red, 0, 0);
             glVertex3fv(v);
+        }
         glEnd();
         glDisable(GL_LINE_STIPPLE);
     }
