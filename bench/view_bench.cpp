@@ -2,6 +2,7 @@
 // under a display (Xvfb with Mesa's llvmpipe):
 //   view_bench startup [runs]      start of the process to the first frame presented, against
 //                                  a bare Qt program whose one QOpenGLWindow clears and swaps
+//                                  (startup_app and startup_bare, each a program of its own)
 //   view_bench hold [seconds]      a held "Y-Rotate CCW" on the cube (12 triangles), 10,000 and
 //                                  100,000 polygons: ticks a second, CPU per tick, and one
 //                                  tick against DrawScene alone and DrawScene with its swap
@@ -16,6 +17,8 @@
 // start-up each frame is looked for there as soon as it has been swapped.
 #include "ObjectFile.h"
 #include "SpreadObject.h"
+#include "StartHeap.h"
+#include "StartupProbe.h"
 #include "Scene.h"
 #include "TGLPanel.h"
 #include "TMotionTimer.h"
@@ -30,7 +33,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QOpenGLWindow>
 #include <QPixmap>
 #include <QProcess>
 #include <QPushButton>
@@ -113,11 +115,6 @@ QImage presented(QWindow* window)
     return window->screen()->grabWindow(window->winId()).toImage();
 }
 
-bool isGroundGreen(QRgb c)
-{
-    return qGreen(c) > 100 && qRed(c) < 60 && qBlue(c) < 60;
-}
-
 // A cube of side 100 as 12 triangles, two a face, fronts outwards.
 void fillCube(CDynArray& list)
 {
@@ -162,65 +159,9 @@ template <typename F> double msEach(int times, F&& f)
 
 // ---------------------------------------------------------------- start-up
 
-// A bare Qt program: one OpenGL window that clears to green and swaps once.
-class BareWindow : public QOpenGLWindow {
-protected:
-    void paintGL() override
-    {
-        glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    }
-};
-
-double msSinceParentStart()
-{
-    return double(monotonicNs() - std::atoll(qgetenv("VIEW_BENCH_T0").constData())) / 1e6;
-}
-
-// Prints the time from the parent's start to the first frame seen on the screen: each frame
-// is looked for there as soon as it has been swapped, before anything else the program does.
-void reportFirstFrameSeen(QWindow* window, bool& seen)
-{
-    if (seen)
-        return;
-    const QImage image = presented(window);
-    if (image.isNull() || !isGroundGreen(image.pixel(image.width() / 4, image.height() - 3)))
-        return;
-    seen = true;
-    std::printf("%.1f\n", msSinceParentStart());
-}
-
-int childBare(int argc, char** argv)
-{
-    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
-    QGuiApplication app(argc, argv);
-    BareWindow window;
-    bool seen = false;
-    QObject::connect(&window, &QOpenGLWindow::frameSwapped, [&] { reportFirstFrameSeen(&window, seen); });
-    window.resize(523, 529);
-    window.show();
-    while (!seen)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return 0;
-}
-
-int childApp(int argc, char** argv)
-{
-    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
-    TVorlanApplication app(argc, argv);
-    TVorlanForm form;
-    app.setErrorDisplay(&form.dialogs());
-    TGLPanel* panel = form.glPanel();
-    bool seen = false;
-    QObject::connect(panel, &TGLPanel::frameSwapped, [&] { reportFirstFrameSeen(panel, seen); });
-    form.show();
-    while (!seen)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return 0;
-}
-
 int childOpen(int argc, char** argv)
 {
+    PrepareHeapForStart();
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
     TVorlanApplication app(argc, argv);
     ScriptedDialogs dialogs;
@@ -282,24 +223,24 @@ int writeObjectFile(int n, const char* fileName)
     return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
-double runChild(const char* self, const char* mode)
+double runChild(const char* program)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
     child.setProcessEnvironment(env);
-    child.start(QString::fromLocal8Bit(self), {QString::fromLatin1(mode)});
+    child.start(QString::fromLocal8Bit(program), {});
     if (!child.waitForFinished(60000))
         return -1;
     return child.readAllStandardOutput().trimmed().toDouble();
 }
 
-int benchStartup(const char* self, int runs)
+int benchStartup(int runs)
 {
     std::vector<double> app, bare;
     for (int i = 0; i < runs; ++i) {
-        bare.push_back(runChild(self, "--child-bare"));
-        app.push_back(runChild(self, "--child-app"));
+        bare.push_back(runChild(STARTUP_BARE));
+        app.push_back(runChild(STARTUP_APP));
         std::printf("run %d: 3D-Vorlan %7.1f ms, bare QOpenGLWindow %7.1f ms, ratio %.2f\n", i + 1,
                     app.back(), bare.back(), app.back() / bare.back());
     }
@@ -555,10 +496,6 @@ int main(int argc, char** argv)
     if (argc < 2)
         return usage();
     const std::string mode = argv[1];
-    if (mode == "--child-bare")
-        return childBare(argc, argv);
-    if (mode == "--child-app")
-        return childApp(argc, argv);
     if (mode == "--child-open")
         return argc == 3 ? childOpen(argc, argv) : usage();
     if (mode == "3do")
@@ -571,8 +508,10 @@ int main(int argc, char** argv)
         return argc == 4 ? writeStl(std::atoi(argv[2]), argv[3]) : usage();
     if (mode == "startup") {
         QCoreApplication app(argc, argv);
-        return benchStartup(argv[0], argc > 2 ? std::atoi(argv[2]) : 5);
+        return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5);
     }
+    // The program's heap, as its main() sets it up.
+    PrepareHeapForStart();
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
     TVorlanApplication app(argc, argv);
     if (mode == "hold")
