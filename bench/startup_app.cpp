@@ -1,26 +1,21 @@
-// The program's own start, as its main() does it, linked as the program is, reporting its
-// first frame on the screen.
+// The program's own start, its main() as it is, linked as the program is, reporting its first
+// frame on the screen and then ending.
+#include "Program.h"
 #include "StartupProbe.h"
-#include "StartHeap.h"
 #include "TGLPanel.h"
-#include "TVorlanApplication.h"
 #include "TVorlanForm.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char** argv)
 {
-    PrepareHeapForStart();
-    QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
-    TVorlanApplication app(argc, argv);
-    TVorlanForm form;
-    app.setErrorDisplay(&form.dialogs());
-    TGLPanel* panel = form.glPanel();
     bool seen = false;
-    QObject::connect(panel, &TGLPanel::frameSwapped, [&] { reportFirstFrameSeen(panel, seen); });
-    form.move(332, 332);
-    form.show();
-    while (!seen)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    return 0;
+    return RunProgram(argc, argv, [&seen](TVorlanForm& form) {
+        TGLPanel* panel = form.glPanel();
+        QObject::connect(panel, &TGLPanel::frameSwapped, [panel, &seen] {
+            reportFirstFrameSeen(panel, seen);
+            if (seen)
+                QCoreApplication::quit();
+        });
+    });
 }

@@ -8,14 +8,6 @@
 #include <sstream>
 #include <string>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VORLAN_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VORLAN_ASAN 1
-#endif
-#endif
-
 namespace {
 
 bool hugePagesOffered()
@@ -61,7 +53,7 @@ Mapping mappingOf(const void* address)
 // the heap, in a range the kernel backs with huge pages.
 TEST(StartHeap, LargeBlocksComeFromAHeapAdvisedForHugePages)
 {
-#ifdef VORLAN_ASAN
+#if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's allocator has a heap of its own";
 #endif
     if (!hugePagesOffered())
