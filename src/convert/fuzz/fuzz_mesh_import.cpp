@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <new>
 
 namespace {
 // Not PLY: the import library's own PLY reader crashes on broken headers within seconds of
@@ -11,6 +12,39 @@ namespace {
 // cannot see into).
 const char* const kFormats[8] = {"obj", "stl", "off", "glb", "gltf", "3mf", "stl", "obj"};
 }
+
+// The import library sizes its arrays by the counts a file claims ("6000000000 faces" in a
+// 300-byte file). In the program such a claim fails with std::bad_alloc, which the library
+// turns into an error; under AddressSanitizer a failed operator new ends the process instead.
+// So the harness's own operator new fails as the program's would, past a bound no input of
+// the fuzzer's size needs; delete pairs with it.
+namespace {
+constexpr std::size_t kLargestBlock = std::size_t(1) << 30;
+
+void* allocate(std::size_t size)
+{
+    if (size > kLargestBlock)
+        throw std::bad_alloc();
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+} // namespace
+
+void* operator new(std::size_t size) { return allocate(size); }
+void* operator new[](std::size_t size) { return allocate(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return size > kLargestBlock ? nullptr : std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {
