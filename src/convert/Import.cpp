@@ -660,7 +660,11 @@ bool finish(Assimp::Importer& importer, const aiScene* scene, const ImportContex
             const PolygonSink& sink, ImportReport& report, std::string& error)
 {
     if (!scene) {
+        // The library sizes its arrays by the counts a file claims; a claim past the memory
+        // there is reaches us as the text of the exception it caught.
         error = oneLine(importer.GetErrorString());
+        if (error == "std::bad_alloc")
+            error = "not enough memory for what the file claims to hold";
         return false;
     }
     try {

@@ -436,4 +436,20 @@ TEST(ConvertBadInput, BytesTheNamedReaderRefusesGoToNoOtherReader)
     EXPECT_EQ(list.Count(), 0);
 }
 
+TEST(ConvertBadInput, ACountPastAnyMemoryIsRefusedWithAReason)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer ends the process where the allocation would fail";
+#endif
+    // 300 bytes that claim 4294967295 faces: the reader asks for some 68 GB at once.
+    const std::string off = "OFF\n3 4294967295 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n";
+    CDynArray list;
+    ImportReport report;
+    std::string error;
+    EXPECT_FALSE(ImportMeshMemory(reinterpret_cast<const uint8_t*>(off.data()), off.size(), "off",
+                                  ImportContext(),
+                                  [&](const tElement& e) { return list.Add(e); }, report, error));
+    EXPECT_EQ(error, "not enough memory for what the file claims to hold");
+}
+
 } // namespace
