@@ -48,6 +48,8 @@ seed 1 STL/triangle.stl
 seed 2 OFF/Cube.off
 seed 3 glTF2/BoxTextured-glTF-Binary/BoxTextured.glb
 seed 5 3MF/box.3mf
+# An OFF file whose face count is past any memory: the reader allocates by it.
+printf '\002OFF\n3 4294967295 0\n0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n' > "$corpus/mesh/huge-count.off"
 
 status=0
 for target in object bitmap; do
