@@ -11,7 +11,7 @@ build="$root/build-asan"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 flags="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" \
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVORLAN_BENCH=OFF "${launcher[@]}" \
   -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
   -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/sanitized-test.sh" >/dev/null
 cmake --build "$build" -j"$(nproc)"
