@@ -14,12 +14,22 @@
 #include <cstdlib>
 #include <ctime>
 
-inline double msSinceParentStart()
+inline long long monotonicNs()
 {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const long long now = ts.tv_sec * 1000000000LL + ts.tv_nsec;
-    return double(now - std::atoll(qgetenv("VIEW_BENCH_T0").constData())) / 1e6;
+    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+inline double msSinceParentStart()
+{
+    return double(monotonicNs() - std::atoll(qgetenv("VIEW_BENCH_T0").constData())) / 1e6;
+}
+
+// The window's pixels as the screen holds them.
+inline QImage presented(QWindow* window)
+{
+    return window->screen()->grabWindow(window->winId()).toImage();
 }
 
 // Prints the time once the window on the screen shows the green the first frame clears to.
@@ -27,7 +37,7 @@ inline void reportFirstFrameSeen(QWindow* window, bool& seen)
 {
     if (seen)
         return;
-    const QImage image = window->screen()->grabWindow(window->winId()).toImage();
+    const QImage image = presented(window);
     if (image.isNull())
         return;
     const QRgb c = image.pixel(image.width() / 4, image.height() - 3);

@@ -55,13 +55,6 @@
 
 namespace {
 
-long long monotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
-
 double cpuSeconds()
 {
     rusage r{};
@@ -107,12 +100,6 @@ std::size_t heapInUse()
 {
     const struct mallinfo2 m = mallinfo2();
     return m.uordblks + m.hblkhd;
-}
-
-// The window's pixels as the screen holds them.
-QImage presented(QWindow* window)
-{
-    return window->screen()->grabWindow(window->winId()).toImage();
 }
 
 // A cube of side 100 as 12 triangles, two a face, fronts outwards.
@@ -188,13 +175,13 @@ int childOpen(int argc, char** argv)
     return 0;
 }
 
-QByteArray runChildOutput(const char* self, const QStringList& arguments)
+QByteArray runChildOutput(const char* program, const QStringList& arguments)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
     child.setProcessEnvironment(env);
-    child.start(QString::fromLocal8Bit(self), arguments);
+    child.start(QString::fromLocal8Bit(program), arguments);
     if (!child.waitForFinished(120000))
         return {};
     return child.readAllStandardOutput().trimmed();
@@ -223,24 +210,12 @@ int writeObjectFile(int n, const char* fileName)
     return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
-double runChild(const char* program)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("VIEW_BENCH_T0", QString::number(monotonicNs()));
-    child.setProcessEnvironment(env);
-    child.start(QString::fromLocal8Bit(program), {});
-    if (!child.waitForFinished(60000))
-        return -1;
-    return child.readAllStandardOutput().trimmed().toDouble();
-}
-
 int benchStartup(int runs)
 {
     std::vector<double> app, bare;
     for (int i = 0; i < runs; ++i) {
-        bare.push_back(runChild(STARTUP_BARE));
-        app.push_back(runChild(STARTUP_APP));
+        bare.push_back(runChildOutput(STARTUP_BARE, {}).toDouble());
+        app.push_back(runChildOutput(STARTUP_APP, {}).toDouble());
         std::printf("run %d: 3D-Vorlan %7.1f ms, bare QOpenGLWindow %7.1f ms, ratio %.2f\n", i + 1,
                     app.back(), bare.back(), app.back() / bare.back());
     }
