@@ -6,7 +6,9 @@ packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt
           xvfb xauth fonts-dejavu-core xdotool
           libegl-dev libegl-mesa0
           shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin man-db
-          libassimp-dev assimp-utils assimp-testmodels time)
+          libassimp-dev assimp-utils assimp-testmodels time
+          # assimp's CMake files link libz.so, which libassimp-dev does not pull in.
+          zlib1g-dev)
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
@@ -15,6 +17,10 @@ if [ "${VORLAN_WITH_PACKAGING:-0}" = 1 ]; then
   packages+=(dpkg-dev file lintian appstream desktop-file-utils debootstrap xdotool openbox
              imagemagick)
 fi
+# Making fresh Debian roots to prove the set-up on (CI).
+if [ "${VORLAN_WITH_FRESH_ROOT:-0}" = 1 ]; then
+  packages+=(debootstrap)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -22,7 +28,15 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
   SUDO=""
-  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+      echo "These Debian packages are needed but missing: ${missing[*]}" >&2
+      echo "Install them as root (su -c 'apt-get install ${missing[*]}'), or install sudo," >&2
+      echo "then run this again." >&2
+      exit 1
+    fi
+    SUDO=sudo
+  fi
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
 fi

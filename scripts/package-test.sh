@@ -8,10 +8,8 @@
 # "apt-get purge" leaves no file of the package behind.
 #
 # The program's window appears on an Xvfb display of this machine (VORLAN_TEST_DISPLAY, else
-# the first free one from :90), whose socket is bound into the root. The bootstrapped root is
-# kept as a tarball, with the downloaded packages beside it, in VORLAN_PACKAGE_TEST_CACHE
-# (/var/cache/3dvorlan-package-test), so later runs start from the same fresh root without
-# fetching it again.
+# the first free one from :90), whose socket is bound into the root. The root is made as
+# scripts/fresh-root.sh says, from a base kept between runs.
 # Checks of companion programs that the package does not carry are reported as SKIPPED;
 # VORLAN_REQUIRE_COMPANIONS=1 makes them failures.
 set -euo pipefail
@@ -24,15 +22,9 @@ deb=$(realpath "$deb")
 VORLAN_WITH_PACKAGING=1 "$root/scripts/deps.sh"
 command -v Xvfb >/dev/null && command -v python3 >/dev/null
 
-cache=${VORLAN_PACKAGE_TEST_CACHE:-/var/cache/3dvorlan-package-test}
-# The mirror this machine's own apt uses for bookworm, unless one is given.
-mirror=${VORLAN_DEBIAN_MIRROR:-$(apt-get indextargets --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
-                                 awk '$2 == "bookworm" { print $1; exit }')}
-[ -n "$mirror" ] || { echo "package-test.sh: no bookworm mirror in apt's sources; set VORLAN_DEBIAN_MIRROR" >&2; exit 1; }
-mkdir -p "$cache/archives"
+# shellcheck source=fresh-root.sh
+source "$root/scripts/fresh-root.sh"
 work=$(mktemp -d /var/tmp/3dvorlan-package-test.XXXXXX)
-sysroot="$work/root"
-mounts=()
 pids=()
 status=0
 skipped=()
@@ -41,17 +33,7 @@ cleanup() {
   set +e
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null; done
-  local i busy=0
-  for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
-    umount "${mounts[i]}" 2>/dev/null || umount -l "${mounts[i]}"
-  done
-  for m in "${mounts[@]}"; do mountpoint -q "$m" && { echo "still mounted: $m" >&2; busy=1; }; done
-  # Never delete through a mount that is still there (the root holds /dev of this machine).
-  if [ $busy = 0 ] && [ "${VORLAN_KEEP_ROOT:-0}" != 1 ]; then
-    rm -rf --one-file-system "$work"
-  else
-    echo "left in place: $work" >&2
-  fi
+  fresh_root_cleanup
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
@@ -60,16 +42,6 @@ step() { echo "== $* ($(($(date +%s) - started)) s)"; }
 fail() { echo "FAIL: $*" >&2; status=1; }
 pass() { echo "ok: $*"; }
 skip() { echo "SKIPPED: $*"; skipped+=("$*"); }
-in_root() {
-  chroot "$sysroot" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp/home \
-    XDG_CACHE_HOME=/tmp/home/.cache XDG_CONFIG_HOME=/tmp/home/.config LANG=C.UTF-8 \
-    DEBIAN_FRONTEND=noninteractive "$@"
-}
-bind() {
-  mkdir -p "$sysroot$2"
-  mount "${@:3}" "$1" "$sysroot$2"
-  mounts+=("$sysroot$2")
-}
 # Every path of the root but the virtual file systems, temporary files, home folders (a
 # package never removes a user's files), apt's and dpkg's own records and logs: what a
 # package may leave behind.
@@ -81,23 +53,7 @@ file_list() {
 }
 
 step "fresh Debian 12 root"
-tarball="$cache/bookworm-minbase.tar"
-if [ ! -f "$tarball" ]; then
-  debootstrap --variant=minbase bookworm "$work/bootstrap" "$mirror" >"$work/debootstrap.log" 2>&1 ||
-    { tail -n 20 "$work/debootstrap.log"; fail "debootstrap failed"; exit 1; }
-  tar -C "$work/bootstrap" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
-  rm -rf --one-file-system "$work/bootstrap"
-fi
-mkdir "$sysroot"
-tar -C "$sysroot" -xf "$tarball"
-cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
-echo "deb $mirror bookworm main" >"$sysroot/etc/apt/sources.list"
-bind proc /proc -t proc
-bind sysfs /sys -t sysfs
-bind /dev /dev --bind
-bind /dev/pts /dev/pts --bind
-bind "$cache/archives" /var/cache/apt/archives --bind
-mkdir -p "$sysroot/tmp/home"
+fresh_root_make
 in_root apt-get update -qq
 before="$work/before"
 file_list >"$before"
@@ -125,7 +81,7 @@ for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1
 export DISPLAY="$display"
 openbox >/dev/null 2>&1 &
 pids+=($!)
-bind /tmp/.X11-unix /tmp/.X11-unix --bind
+fresh_root_bind /tmp/.X11-unix /tmp/.X11-unix --bind
 in_root DISPLAY="$display" LIBGL_ALWAYS_SOFTWARE=1 XDG_RUNTIME_DIR=/tmp/home \
   /usr/bin/3dvorlan >"$work/program.log" 2>&1 &
 program=$!
