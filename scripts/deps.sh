@@ -17,10 +17,6 @@ if [ "${VORLAN_WITH_PACKAGING:-0}" = 1 ]; then
   packages+=(dpkg-dev file lintian appstream desktop-file-utils debootstrap xdotool openbox
              imagemagick)
 fi
-# Making fresh Debian roots to prove the set-up on (CI).
-if [ "${VORLAN_WITH_FRESH_ROOT:-0}" = 1 ]; then
-  packages+=(debootstrap)
-fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

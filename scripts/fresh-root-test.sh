@@ -15,7 +15,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 started=$(date +%s)
 [ "$(id -u)" = 0 ] || { echo "fresh-root-test.sh: needs root (debootstrap, chroot, mounts)" >&2; exit 2; }
-command -v debootstrap >/dev/null || VORLAN_WITH_FRESH_ROOT=1 "$root/scripts/deps.sh"
+if ! command -v debootstrap >/dev/null; then
+  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap
+fi
 
 # shellcheck source=fresh-root.sh
 source "$root/scripts/fresh-root.sh"
@@ -42,7 +44,7 @@ in_root apt-get install -y -qq --no-install-recommends "${extra[@]}" >"$work/ext
 mkdir -p "$sysroot/tmp/home/3dvorlan"
 git -C "$root" archive --format=tar HEAD | tar -C "$sysroot/tmp/home/3dvorlan" -xf -
 # The tests make their own display: a machine with none, as a new one is.
-user_env=(HOME=/tmp/home CI="${CI:-}")
+user_env=(HOME=/tmp/home)
 [ $use_ccache = 1 ] && user_env+=(CCACHE_DIR=/tmp/home/.cache/ccache CCACHE_MAXSIZE=5G)
 
 step "./scripts/test.sh"

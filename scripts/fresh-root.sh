@@ -62,6 +62,9 @@ fresh_root_make() {
   mkdir "$sysroot"
   tar -C "$sysroot" -xf "$tarball"
   cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
+  # A root thrown away after the run needs no fsync of each unpacked file: installing is
+  # several times faster on a virtual disk.
+  echo force-unsafe-io >"$sysroot/etc/dpkg/dpkg.cfg.d/3dvorlan-unsafe-io"
   echo "$sources" | awk '{ print "deb " $1 " " $2 " main" }' >"$sysroot/etc/apt/sources.list"
   fresh_root_bind proc /proc -t proc
   fresh_root_bind sysfs /sys -t sysfs
