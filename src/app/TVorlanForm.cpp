@@ -795,9 +795,23 @@ void TVorlanForm::FileNewExecute()
 
 void TVorlanForm::FileOpenExecute()
 {
+    openObject([this] { return openDialog(FileDialogKind::Open, OpenDialog1); });
+}
+
+void TVorlanForm::openFile(const QString& fileName)
+{
+    // As if chosen in the open dialog: its folder current, and offered by the dialog next.
+    openObject([this, &fileName] {
+        OpenDialog1.fileName = enterFolderOf(fileName);
+        return true;
+    });
+}
+
+void TVorlanForm::openObject(const std::function<bool()>& chooseFile)
+{
     if (motionState_.autoRotating)
         ToggleAutoRotation();
-    if (openDialog(FileDialogKind::Open, OpenDialog1)) {
+    if (chooseFile()) {
         GroupBox3->ResetEditor();
         if (polygons_.Count() > 0) {
             clearListBox();

@@ -3,6 +3,7 @@
 #include "FormFixture.h"
 
 #include "ObjectFile.h"
+#include "Program.h"
 #include "TPolygonEditor.h"
 #include "TPolygonListBox.h"
 
@@ -353,6 +354,35 @@ TEST_F(FileCommandsTest, TexturesAreFoundBesideTheOpenedFile)
     ASSERT_EQ(form->polygons().Count(), 2);
     EXPECT_NE(form->polygons().First()->textureId, 0u);
     EXPECT_EQ(form->polygons().First()->textureId, form->polygons().Last()->textureId);
+}
+
+// A file named on the command line: a relative name, from another folder than the file's.
+TEST_F(FileCommandsTest, CommandLineFileIsOpenedWithItsTextures)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("objects"));
+    ASSERT_TRUE(writeBitmap(path("objects/wood.bmp"), 4, 4, [](int, int) { return QColor(1, 2, 3); }));
+    CDynArray list;
+    list.Add(texturedQuad("Lid", {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "wood.bmp"));
+    list.Add(quad("Side", {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, 1, 2, 3));
+    ASSERT_TRUE(WriteObjectFile(path("objects/box.3do").toStdString(), list.First(), 2));
+    QDir::setCurrent(dir.path());
+
+    ShowProgramWindow(*form, "objects/box.3do");
+    settle();
+    EXPECT_EQ(listBoxEntries(), (QStringList{"Lid", "Side"}));
+    ASSERT_EQ(form->polygons().Count(), 2);
+    EXPECT_NE(form->polygons().First()->textureId, 0u);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommandsTest, CommandLineFileThatCannotBeReadSaysWhatOpenSays)
+{
+    addPolygons("Before", 2);
+    ShowProgramWindow(*form, path("not-there.3do").toStdString());
+    settle();
+    expectOnlyMessage("Loading not possible");
+    EXPECT_EQ(form->polygons().Count(), 0);
+    expectListBoxMirrorsList();
 }
 
 } // namespace
