@@ -75,8 +75,8 @@ public:
     uint32_t loadTexture(const std::string& fileName, int minFilter, int magFilter, int wrapMode);
     // Appends a polygon as the editor would, with its entry in the list box.
     bool addPolygon(const tElement& element);
-    // Opens an object file named outside the open dialog (on the command line) as
-    // File > Open opens the file chosen in its dialog.
+    // Opens an object file named outside the open dialog (on the command line, dropped on
+    // the window) as File > Open opens the file chosen in its dialog.
     void openFile(const QString& fileName);
 
 public slots:
@@ -130,6 +130,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // MotionHost

@@ -8,10 +8,14 @@
 #include "TPolygonListBox.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -383,6 +387,39 @@ TEST_F(FileCommandsTest, CommandLineFileThatCannotBeReadSaysWhatOpenSays)
     expectOnlyMessage("Loading not possible");
     EXPECT_EQ(form->polygons().Count(), 0);
     expectListBoxMirrorsList();
+}
+
+TEST_F(FileCommandsTest, DroppedObjectFileIsOpenedAndOtherFilesAreRefused)
+{
+    const QString file = objectFile("dropped.3do", "Drop", 2);
+    // Dropped on the view, through the window as the platform delivers a drag: to the
+    // control under the pointer first, an enter and a move, then the drop where accepted.
+    auto drag = [this](const QString& name) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(name)});
+        QWidget* view = form->GLPanelHost;
+        const QPoint at = view->mapTo(form.get(), view->rect().center());
+        QWindow* window = form->windowHandle();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        move.setAccepted(enter.isAccepted());
+        QApplication::sendEvent(window, &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(window, &leave);
+            return false;
+        }
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &drop);
+        return drop.isAccepted();
+    };
+    EXPECT_FALSE(drag(path("picture.bmp")));
+    ASSERT_TRUE(drag(file));
+    settle();
+    EXPECT_EQ(polygonNames(), (QStringList{"Drop1", "Drop2"}));
+    expectListBoxMirrorsList();
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());
 }
 
 } // namespace
