@@ -26,9 +26,11 @@ info=$(gio info -a standard::content-type,standard::icon "$scratch/object.3do")
 grep -q 'standard::content-type: application/x-3dvorlan-object$' <<<"$info" || fail "gio: $info"
 desktop_icon=$(sed -n 's/^Icon=//p' "$share/applications/3dvorlan.desktop" 2>/dev/null || true)
 grep -q "standard::icon: ${desktop_icon:-3dvorlan}," <<<"$info" || fail "icon: $info"
-if grep -q '^MimeType=.*x-3dvorlan-object' "$share/applications/3dvorlan.desktop" 2>/dev/null; then
-  fail "the program's desktop entry claims the type, but it opens no files"
-fi
+# A double-click opens the program on the file.
+grep -qx 'MimeType=application/x-3dvorlan-object;' "$share/applications/3dvorlan.desktop" ||
+  fail "the program's desktop entry does not claim the type"
+grep -qx 'Exec=3dvorlan %f' "$share/applications/3dvorlan.desktop" ||
+  fail "the program's desktop entry is not given the file"
 
 # The thumbnail entry's command, with its fields filled in as a file manager fills them in.
 entry=$share/thumbnailers/3dvorlan.thumbnailer
