@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
+# Usage: bench/convert_bench.sh [ROUNDS] [TRIANGLES]   (needs a built build/ and assimp-utils)
 # Converting a binary STL of 1,000,000 triangles into an object file against the Open Asset
 # Import Library's own raw load of the same file (`assimp info FILE -r`), alternating the two
 # in the same run: wall time and peak memory of each, best of N rounds, and their ratios.
 # Beside them the floor of the whole job: that raw load plus writing as many bytes as the
 # object file has to a new file and syncing it (`dd conv=fsync`), since a conversion must do
 # both. Every run writes a new file, after a sync, so no run pays for another's writing.
-# Usage: bench/convert_bench.sh [rounds] [triangles]   (needs a built build/ and assimp-utils)
+# ROUNDS defaults to 3, TRIANGLES to 1000000.
 set -euo pipefail
+case "${1:-}" in
+  -h|--help)  # the comment above, which says what the script does
+    awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"
+    exit 0 ;;
+esac
 rounds=${1:-3}
 triangles=${2:-1000000}
+for n in "$rounds" "$triangles"; do
+  [[ $n =~ ^[1-9][0-9]*$ ]] || { echo "convert_bench.sh: '$n' is not a positive whole number (see --help)" >&2; exit 2; }
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 convert="$root/build/src/convert/3dvorlan-convert"
 [ -x "$convert" ] || { echo "build the program first: scripts/build.sh" >&2; exit 1; }

@@ -1,6 +1,7 @@
 // Times the object file writer and the reader at two sizes, the reader against its floors
 // measured in the same run: streaming the same file through a 64 KiB buffer (the I/O floor)
 // and writing as much fresh memory as the reader leaves held (the allocation floor).
+#include "CommandLine.h"
 #include "ObjectFile.h"
 
 #include <chrono>
@@ -122,10 +123,32 @@ bool run(int count, const std::string& fileName)
     return true;
 }
 
+const char* const kHelp =
+    "Usage: model_bench [FOLDER]\n"
+    "Times the object file writer and reader at 100,000 and 1,000,000 polygons, the reader\n"
+    "against streaming the same file through a 64 KiB buffer and against writing as much\n"
+    "fresh memory as it keeps, and the bytes it holds per polygon. The file is written as\n"
+    "FOLDER/model_bench.3do (default /tmp) and removed afterwards.\n"
+    "\n"
+    "  -h, --help  show this help and exit\n";
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (FindInfoRequest(argc, argv) == InfoRequest::Help) {
+        std::fputs(kHelp, stdout);
+        return EXIT_SUCCESS;
+    }
+    // A mistyped option would otherwise be taken for the folder to write into.
+    if (argc == 2 && argv[1][0] == '-') {
+        std::fprintf(stderr, "model_bench: unknown option %s (see --help)\n", argv[1]);
+        return 2;
+    }
+    if (argc > 2) {
+        std::fprintf(stderr, "model_bench: one folder at most (see --help)\n");
+        return 2;
+    }
     std::string folder = argc > 1 ? argv[1] : "/tmp";
     std::string fileName = folder + "/model_bench.3do";
     bool ok = true;

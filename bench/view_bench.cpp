@@ -1,20 +1,6 @@
 // The main window's interactive loop against its floors, each pair measured in the same run,
-// under a display (Xvfb with Mesa's llvmpipe):
-//   view_bench startup [runs]      start of the process to the first frame presented, against
-//                                  a bare Qt program whose one QOpenGLWindow clears and swaps
-//                                  (startup_app and startup_bare, each a program of its own)
-//   view_bench hold [seconds]      a held "Y-Rotate CCW" on the cube (12 triangles), 10,000 and
-//                                  100,000 polygons: ticks a second, CPU per tick, and one
-//                                  tick against DrawScene alone and DrawScene with its swap
-//   view_bench open [polygons]     Open and Import of an object file to the frame presented,
-//                                  by stage (read, list box, frame), and the bytes held
-//   view_bench first-open <file.3do> [runs]   a fresh process that opens the file at once:
-//                                  start to the frame presented and peak memory, to compare
-//                                  with another viewer started on the same triangles
-//   view_bench 3do <polygons> <file.3do>, view_bench stl <polygons> <file.stl>   the Open
-//                                  benchmark's triangles as an object file or binary STL
-// "Presented" means read back from the window on the screen, not from the GL buffer; at
-// start-up each frame is looked for there as soon as it has been swapped.
+// under a display (Xvfb with Mesa's llvmpipe). The modes are in kHelp (`view_bench --help`).
+#include "CommandLine.h"
 #include "ObjectFile.h"
 #include "SpreadObject.h"
 #include "StartHeap.h"
@@ -456,6 +442,30 @@ int writeStl(int n, const char* fileName)
     return out ? 0 : 1;
 }
 
+const char* const kHelp =
+    "Usage: view_bench MODE [ARGUMENTS]\n"
+    "The main window's interactive loop against its floors, each pair measured in the same\n"
+    "run. Needs a display (Xvfb with Mesa's software renderer).\n"
+    "\n"
+    "  startup [RUNS]             start of the process to the first frame presented, against\n"
+    "                             a bare Qt program whose one OpenGL window clears and swaps\n"
+    "                             (startup_app and startup_bare), RUNS of each (default 5)\n"
+    "  hold [SECONDS]             a held \"Y-Rotate CCW\" on the cube (12 triangles), 10,000\n"
+    "                             and 100,000 polygons: ticks a second, CPU per tick, and one\n"
+    "                             tick against DrawScene alone and with its swap (default 3)\n"
+    "  open [POLYGONS]            Open and Import of an object file to the frame presented,\n"
+    "                             by stage (read, list box, frame), and the bytes held\n"
+    "                             (default 1000000)\n"
+    "  first-open FILE.3do [RUNS] a fresh process that opens the file at once: start to the\n"
+    "                             frame presented and peak memory, to compare with another\n"
+    "                             viewer started on the same triangles (default 3 runs)\n"
+    "  3do POLYGONS FILE.3do      the Open benchmark's triangles as an object file\n"
+    "  stl POLYGONS FILE.stl      the same triangles as a binary STL\n"
+    "  -h, --help                 show this help and exit\n"
+    "\n"
+    "\"Presented\" means read back from the window on the screen, not from the GL buffer; at\n"
+    "start-up each frame is looked for there as soon as it has been swapped.\n";
+
 int usage()
 {
     std::fprintf(stderr, "usage: view_bench startup [runs] | hold [seconds] | open [polygons] | "
@@ -468,6 +478,10 @@ int usage()
 
 int main(int argc, char** argv)
 {
+    if (FindInfoRequest(argc, argv) == InfoRequest::Help) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
     if (argc < 2)
         return usage();
     const std::string mode = argv[1];
@@ -485,13 +499,14 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5);
     }
+    // Told before the display is opened, so a wrong mode needs none.
+    if (mode != "hold" && mode != "open")
+        return usage();
     // The program's heap, as its main() sets it up.
     PrepareHeapForStart();
     QSurfaceFormat::setDefaultFormat(TGLPanel::requestedFormat());
     TVorlanApplication app(argc, argv);
     if (mode == "hold")
         return benchHolds(argc > 2 ? std::atof(argv[2]) : 3.0);
-    if (mode == "open")
-        return benchOpen(argc > 2 ? std::atoi(argv[2]) : 1000000);
-    return usage();
+    return benchOpen(argc > 2 ? std::atoi(argv[2]) : 1000000);
 }

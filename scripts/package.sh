@@ -33,9 +33,9 @@ dpkg-deb -x "$deb" "$files"
 usr="$files/usr"
 
 desktop-file-validate "$usr"/share/applications/*.desktop || fail "desktop entry"
-# The program opens no file it is given, so its desktop entry must not offer to open any.
-grep -q '^MimeType=' "$usr/share/applications/3dvorlan.desktop" &&
-  fail "3dvorlan.desktop claims file types it cannot open"
+# A double-click on an object file opens it in the program.
+grep -qx 'MimeType=application/x-3dvorlan-object;' "$usr/share/applications/3dvorlan.desktop" ||
+  fail "3dvorlan.desktop does not claim the object file type"
 metainfo=$(echo "$usr"/share/metainfo/*.metainfo.xml)
 appstreamcli validate --no-net "$metainfo" || fail "AppStream metadata"
 for program in "$usr"/bin/*; do

@@ -19,6 +19,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QFile>
@@ -26,6 +28,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QMetaObject>
+#include <QMimeData>
 #include <QOpenGLContext>
 #include <QPainter>
 #include <QPushButton>
@@ -36,6 +40,7 @@
 #include <QStringList>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 static void initVorlanResources()
 {
@@ -245,6 +250,11 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
 
     AboutForm = new TAboutForm(this);
     AboutForm->hide();
+
+    // An object file dropped anywhere on the window is opened. Over the view, the platform
+    // hands the drag to the view's own window, through its container.
+    setAcceptDrops(true);
+    GLPanel->installEventFilter(this);
 }
 
 TVorlanForm::~TVorlanForm()
@@ -684,6 +694,19 @@ void TVorlanForm::btnResetControlClick()
 
 bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == GLPanel) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+            dragMoveEvent(static_cast<QDragMoveEvent*>(event));
+            return true;
+        case QEvent::Drop:
+            dropEvent(static_cast<QDropEvent*>(event));
+            return true;
+        default:
+            break;
+        }
+    }
     // Leaving the track bar is the focus going to another control; a menu or another window
     // borrowing the focus for a while gives it back to the track bar afterwards.
     if (watched == TrackBar1 && event->type() == QEvent::FocusOut) {
@@ -693,6 +716,46 @@ bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
             TrackBar1Exit();
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+namespace {
+
+// The object file among files dragged onto the window: the first local ".3do" file.
+QString droppedObjectFile(const QMimeData* data)
+{
+    if (!data || !data->hasUrls())
+        return QString();
+    for (const QUrl& url : data->urls()) {
+        const QString name = url.toLocalFile();
+        if (!name.isEmpty() && name.endsWith(QLatin1String(".3do"), Qt::CaseInsensitive))
+            return name;
+    }
+    return QString();
+}
+
+} // namespace
+
+void TVorlanForm::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!droppedObjectFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TVorlanForm::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!droppedObjectFile(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void TVorlanForm::dropEvent(QDropEvent* event)
+{
+    const QString file = droppedObjectFile(event->mimeData());
+    if (file.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened after the drop has ended, so the program the file came from is not kept
+    // waiting by a message Open may show.
+    QMetaObject::invokeMethod(this, [this, file] { openFile(file); }, Qt::QueuedConnection);
 }
 
 int TVorlanForm::speed() const { return TrackBar1->value(); }
@@ -795,9 +858,23 @@ void TVorlanForm::FileNewExecute()
 
 void TVorlanForm::FileOpenExecute()
 {
+    openObject([this] { return openDialog(FileDialogKind::Open, OpenDialog1); });
+}
+
+void TVorlanForm::openFile(const QString& fileName)
+{
+    // As if chosen in the open dialog: its folder current, and offered by the dialog next.
+    openObject([this, &fileName] {
+        OpenDialog1.fileName = enterFolderOf(fileName);
+        return true;
+    });
+}
+
+void TVorlanForm::openObject(const std::function<bool()>& chooseFile)
+{
     if (motionState_.autoRotating)
         ToggleAutoRotation();
-    if (openDialog(FileDialogKind::Open, OpenDialog1)) {
+    if (chooseFile()) {
         GroupBox3->ResetEditor();
         if (polygons_.Count() > 0) {
             clearListBox();

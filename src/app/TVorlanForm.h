@@ -11,6 +11,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -74,6 +75,9 @@ public:
     uint32_t loadTexture(const std::string& fileName, int minFilter, int magFilter, int wrapMode);
     // Appends a polygon as the editor would, with its entry in the list box.
     bool addPolygon(const tElement& element);
+    // Opens an object file named outside the open dialog (on the command line, dropped on
+    // the window) as File > Open opens the file chosen in its dialog.
+    void openFile(const QString& fileName);
 
 public slots:
     void DrawScene();
@@ -126,6 +130,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     // MotionHost
@@ -165,6 +172,8 @@ private:
     void clearListBox();
     bool openDialog(FileDialogKind kind, FileDialogSettings& settings);
     bool readObjectFile(const QString& fileName);   // appends to the polygon list
+    // Open with the file chosen by `chooseFile`, which leaves its name in OpenDialog1.
+    void openObject(const std::function<bool()>& chooseFile);
     ObjectPose pose() const;
 
     std::unique_ptr<DialogService> ownDialogs_;

@@ -1,5 +1,6 @@
 #include "Command.h"
 
+#include "CommandLine.h"
 #include "Info.h"
 #include "ObjectFile.h"
 #include "ObjectOutput.h"
@@ -490,17 +491,15 @@ private:
 
 int RunConvertCommand(const std::vector<std::string>& arguments, const CommandServices& services)
 {
-    for (const std::string& a : arguments) {
-        if (a == "--")
-            break;
-        if (a == "-h" || a == "--help") {
-            std::fputs(kHelp, services.out);
-            return kExitOk;
-        }
-        if (a == "-V" || a == "--version") {
-            std::fprintf(services.out, "%s %s\n", kProgram, services.version.c_str());
-            return kExitOk;
-        }
+    switch (FindInfoRequest(arguments)) {
+    case InfoRequest::Help:
+        std::fputs(kHelp, services.out);
+        return kExitOk;
+    case InfoRequest::Version:
+        std::fprintf(services.out, "%s %s\n", kProgram, services.version.c_str());
+        return kExitOk;
+    case InfoRequest::None:
+        break;
     }
     Settings settings;
     try {

@@ -21,8 +21,15 @@ bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings&
 {
     if (!dialogs.executeFileDialog(kind, dialog))
         return false;
-    QDir::setCurrent(QFileInfo(dialog.fileName).absolutePath());
+    enterFolderOf(dialog.fileName);
     return true;
+}
+
+QString enterFolderOf(const QString& fileName)
+{
+    const QFileInfo file(fileName);
+    QDir::setCurrent(file.absolutePath());
+    return file.absoluteFilePath();
 }
 
 // A pattern list separated by ';' becomes Qt's blank-separated list, and "*.*" means every

@@ -43,6 +43,9 @@ public:
 // Runs a file dialog; a chosen file's folder becomes the current folder, so that bare
 // texture names are found beside it.
 bool chooseFile(DialogService& dialogs, FileDialogKind kind, FileDialogSettings& dialog);
+// Makes the folder of a file named without a dialog the current folder, as a chosen file's
+// is. Gives the file's absolute name: a relative one would miss after the change.
+QString enterFolderOf(const QString& fileName);
 
 // A "Desc|pattern|Desc|pattern" filter as Qt's name filters, "Desc (pattern ...)".
 QStringList toQtNameFilters(const QString& filter);

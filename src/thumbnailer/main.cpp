@@ -1,4 +1,5 @@
 // 3dvorlan-thumbnailer -s SIZE IN OUT: a PNG picture of an object file for file managers.
+#include "CommandLine.h"
 #include "ObjectFile.h"
 #include "Picture.h"
 #include "Version.h"
@@ -53,19 +54,21 @@ bool parseSize(const char* text, int& size)
 
 int main(int argc, char** argv)
 {
+    switch (FindInfoRequest(argc, argv)) {
+    case InfoRequest::Help:
+        usage(stdout);
+        return 0;
+    case InfoRequest::Version:
+        std::printf("%s %s\n", kProgram, VORLAN_VERSION);
+        return 0;
+    case InfoRequest::None:
+        break;
+    }
     int size = 0;
     const char* files[2] = {nullptr, nullptr};
     int fileCount = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            usage(stdout);
-            return 0;
-        }
-        if (arg == "-V" || arg == "--version") {
-            std::printf("%s %s\n", kProgram, VORLAN_VERSION);
-            return 0;
-        }
         if (arg == "-s" || arg == "--size") {
             if (i + 1 >= argc)
                 return fail("", "option " + arg + " needs a size");

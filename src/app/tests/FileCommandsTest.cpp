@@ -3,14 +3,19 @@
 #include "FormFixture.h"
 
 #include "ObjectFile.h"
+#include "Program.h"
 #include "TPolygonEditor.h"
 #include "TPolygonListBox.h"
 
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QUrl>
+#include <QWindow>
 
 namespace {
 
@@ -353,6 +358,68 @@ TEST_F(FileCommandsTest, TexturesAreFoundBesideTheOpenedFile)
     ASSERT_EQ(form->polygons().Count(), 2);
     EXPECT_NE(form->polygons().First()->textureId, 0u);
     EXPECT_EQ(form->polygons().First()->textureId, form->polygons().Last()->textureId);
+}
+
+// A file named on the command line: a relative name, from another folder than the file's.
+TEST_F(FileCommandsTest, CommandLineFileIsOpenedWithItsTextures)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir("objects"));
+    ASSERT_TRUE(writeBitmap(path("objects/wood.bmp"), 4, 4, [](int, int) { return QColor(1, 2, 3); }));
+    CDynArray list;
+    list.Add(texturedQuad("Lid", {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, "wood.bmp"));
+    list.Add(quad("Side", {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0}, 1, 2, 3));
+    ASSERT_TRUE(WriteObjectFile(path("objects/box.3do").toStdString(), list.First(), 2));
+    QDir::setCurrent(dir.path());
+
+    ShowProgramWindow(*form, "objects/box.3do");
+    settle();
+    EXPECT_EQ(listBoxEntries(), (QStringList{"Lid", "Side"}));
+    ASSERT_EQ(form->polygons().Count(), 2);
+    EXPECT_NE(form->polygons().First()->textureId, 0u);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(FileCommandsTest, CommandLineFileThatCannotBeReadSaysWhatOpenSays)
+{
+    addPolygons("Before", 2);
+    ShowProgramWindow(*form, path("not-there.3do").toStdString());
+    settle();
+    expectOnlyMessage("Loading not possible");
+    EXPECT_EQ(form->polygons().Count(), 0);
+    expectListBoxMirrorsList();
+}
+
+TEST_F(FileCommandsTest, DroppedObjectFileIsOpenedAndOtherFilesAreRefused)
+{
+    const QString file = objectFile("dropped.3do", "Drop", 2);
+    // Dropped on the view, through the window as the platform delivers a drag: to the
+    // control under the pointer first, an enter and a move, then the drop where accepted.
+    auto drag = [this](const QString& name) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(name)});
+        QWidget* view = form->GLPanelHost;
+        const QPoint at = view->mapTo(form.get(), view->rect().center());
+        QWindow* window = form->windowHandle();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &enter);
+        QDragMoveEvent move(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        move.setAccepted(enter.isAccepted());
+        QApplication::sendEvent(window, &move);
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(window, &leave);
+            return false;
+        }
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window, &drop);
+        return drop.isAccepted();
+    };
+    EXPECT_FALSE(drag(path("picture.bmp")));
+    ASSERT_TRUE(drag(file));
+    settle();
+    EXPECT_EQ(polygonNames(), (QStringList{"Drop1", "Drop2"}));
+    expectListBoxMirrorsList();
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());
 }
 
 } // namespace

@@ -16,18 +16,25 @@ for f in bin/3dvorlan-thumbnailer share/thumbnailers/3dvorlan.thumbnailer \
   [ -e "$scratch/prefix/$f" ] || fail "not installed: $f"
 done
 
-# The type, through the shared-mime-info database and the tools file managers use.
-update-mime-database "$share/mime"
+# The type, through the shared-mime-info database the install brought up to date, and the
+# tools file managers use.
 cp "$example" "$scratch/object.3do"
-export XDG_DATA_HOME=$share XDG_DATA_DIRS=/usr/share
+export XDG_DATA_HOME=$share XDG_DATA_DIRS=/usr/share XDG_CONFIG_HOME=$scratch/config
 type=$(xdg-mime query filetype "$scratch/object.3do")
 [ "$type" = application/x-3dvorlan-object ] || fail "xdg-mime says $type"
 info=$(gio info -a standard::content-type,standard::icon "$scratch/object.3do")
 grep -q 'standard::content-type: application/x-3dvorlan-object$' <<<"$info" || fail "gio: $info"
 desktop_icon=$(sed -n 's/^Icon=//p' "$share/applications/3dvorlan.desktop" 2>/dev/null || true)
 grep -q "standard::icon: ${desktop_icon:-3dvorlan}," <<<"$info" || fail "icon: $info"
-if grep -q '^MimeType=.*x-3dvorlan-object' "$share/applications/3dvorlan.desktop" 2>/dev/null; then
-  fail "the program's desktop entry claims the type, but it opens no files"
+# A double-click opens the program on the file.
+grep -qx 'MimeType=application/x-3dvorlan-object;' "$share/applications/3dvorlan.desktop" ||
+  fail "the program's desktop entry does not claim the type"
+grep -qx 'Exec=3dvorlan %f' "$share/applications/3dvorlan.desktop" ||
+  fail "the program's desktop entry is not given the file"
+handler=$(xdg-mime query default application/x-3dvorlan-object)
+[ "$handler" = 3dvorlan.desktop ] || fail "the type opens with \"$handler\""
+if command -v gtk-update-icon-cache >/dev/null; then
+  [ -f "$share/icons/hicolor/icon-theme.cache" ] || fail "the icon cache was not brought up to date"
 fi
 
 # The thumbnail entry's command, with its fields filled in as a file manager fills them in.
