@@ -1,10 +1,11 @@
 #include "Command.h"
 
+#include "FileNames.h"
 #include "Info.h"
 #include "ObjectFile.h"
 #include "ObjectOutput.h"
 #include "Progress.h"
-#include "StagedFile.h"
+#include "SafeSave.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -272,7 +273,7 @@ private:
                             std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0) + ")");
     }
 
-    // What a crashed child may have left: the staged file beside the target.
+    // What a crashed child may have left: the save's named temporary file beside the target.
     static void removeStaged(const std::string& out)
     {
         const std::string folder = FolderOf(out);
@@ -445,10 +446,11 @@ private:
     {
         std::string error;
         if (outExt == "3do") {
-            errno = 0;
-            if (!WriteObjectFile(out, list.First(), list.Count()))
-                return fail(out, errno ? SystemReason(errno) : "cannot be written");
-            return true;
+            ObjectFileOutput output(out);
+            for (const tElement* p = list.First(); p; p = p->next)
+                if (!output.add(*p))
+                    break;
+            return output.finish(error) || fail(out, error);
         }
         if (outExt == "png")
             return picture(list, in, out);
@@ -472,13 +474,7 @@ private:
         std::string error;
         if (!services_.makePicture(list, request, png, error))
             return fail(out, error);
-        StagedFile file;
-        if (!file.open(out, error))
-            return fail(out, error);
-        file.write(png.data(), png.size());
-        if (!file.commit(error))
-            return fail(out, error);
-        return true;
+        return SaveFileSafely(out, png.data(), png.size(), error) || fail(out, error);
     }
 
     const Settings& s_;

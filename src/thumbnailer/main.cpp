@@ -1,11 +1,12 @@
 // 3dvorlan-thumbnailer -s SIZE IN OUT: a PNG picture of an object file for file managers.
 #include "ObjectFile.h"
 #include "Picture.h"
+#include "SafeSave.h"
 #include "Version.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
@@ -84,7 +85,6 @@ int main(int argc, char** argv)
         return fail("", "usage: " + std::string(kProgram) + " -s SIZE IN.3do OUT.png");
 
     const std::string in = files[0];
-    const QString out = QFile::decodeName(files[1]);
     struct stat info {};
     if (stat(in.c_str(), &info) != 0)
         return fail(in, std::strerror(errno));
@@ -119,16 +119,15 @@ int main(int argc, char** argv)
     if (!RenderPicture(list, options, image, error))
         return fail(in, error);
 
-    // Written beside OUT and renamed over it, so OUT is never left half-written.
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(files[1], file.errorString().toStdString());
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return fail(files[1], writer.errorString().toStdString());
-    }
-    if (!file.commit())
-        return fail(files[1], file.errorString().toStdString());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return fail(in, "the picture cannot be encoded as PNG: " + writer.errorString().toStdString());
+    // Through the program's one safe save: OUT is never left half-written, a link is followed
+    // and a device or FIFO is written into, not replaced.
+    if (!SaveFileSafely(files[1], png.constData(), std::size_t(png.size()), error))
+        return fail(files[1], error);
     return 0;
 }

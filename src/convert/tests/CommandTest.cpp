@@ -219,4 +219,42 @@ TEST(ConvertCommand, PictureOfAnObject)
     EXPECT_NE(bare.pixel(0, 47), withGround.pixel(0, 47));
 }
 
+TEST(ConvertCommand, OutputsKeepWhatTheyWriteTo)
+{
+    TempDir dir;
+    ::mkdir(dir.file("real").c_str(), 0755);
+    // More triangles than the converter keeps in memory, so the object file is streamed.
+    {
+        std::ofstream big(dir.file("big.obj"));
+        big << "v 0 0 0\nv 4 0 0\nv 0 4 0\n";
+        for (int i = 0; i < 70000; ++i)
+            big << "f 1 2 3\n";
+    }
+    const std::string cube = kExamples + "/cube.3do";
+    const struct {
+        std::string in, name;
+    } outputs[] = {{cube, "cube.obj"}, {cube, "cube.png"}, {cube, "cube.glb"}, {dir.file("big.obj"), "big.3do"}};
+    for (const auto& o : outputs) {
+        SCOPED_TRACE(o.name);
+        writeBytes(dir.file("real/" + o.name), {'o', 'l', 'd'});
+        ASSERT_EQ(::symlink(("real/" + o.name).c_str(), dir.file(o.name).c_str()), 0);
+        Outcome r = run({"-q", o.in, dir.file(o.name)}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        struct stat st;
+        ASSERT_EQ(::lstat(dir.file(o.name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+        EXPECT_GT(readBytes(dir.file("real/" + o.name)).size(), 3u) << "its target holds the output";
+    }
+    EXPECT_EQ(readBytes(dir.file("real/big.3do")).size(), 70000u * 136);
+
+    // A FIFO no program reads is refused at once and stays a FIFO.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    Outcome r = run({cube, dir.file("pipe.png")}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "3dvorlan-convert: " + dir.file("pipe.png") + ": is a FIFO that no program reads\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.file("pipe.png").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
 } // namespace

@@ -5,10 +5,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +42,32 @@ protected:
     }
 
     QString path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+
+    static tElement triangle(float x, float y, float side, int red)
+    {
+        tElement e;
+        e.type = "Triangle";
+        e.name = "T";
+        const float corners[12] = {x, y, 0, x + side, y, 0, x, y + side, 0, 0, 0, 0};
+        std::copy(corners, corners + 12, e.vertex);
+        e.red = red;
+        e.color = red;
+        return e;
+    }
+
+    void writeObject(const char* name, const std::vector<tElement>& polygons)
+    {
+        CDynArray list;
+        for (const tElement& e : polygons)
+            list.Add(e);
+        ASSERT_TRUE(WriteObjectFile(QFile::encodeName(path(name)).toStdString(), list.First(), list.Count()));
+    }
+
+    QByteArray contents(const char* name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
 
     QTemporaryDir dir, elsewhere;
 };
@@ -125,6 +156,38 @@ TEST_F(ThumbnailerTest, AnOutputThatCannotBeWrittenIsReported)
     EXPECT_TRUE(r.errors.startsWith("3dvorlan-thumbnailer: " + path("no-such-folder/one.png") + ": "))
         << r.errors.toStdString();
     EXPECT_EQ(r.errors.count('\n'), 1);
+}
+
+TEST_F(ThumbnailerTest, OutputsKeepWhatTheyWriteTo)
+{
+    writeObject("one.3do", {triangle(0, 0, 40, 255)});
+    // A link is followed: its target gets the picture and the link stays.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("real"));
+    QFile old(path("real/one.png"));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    old.close();
+    ASSERT_TRUE(QFile::link("real/one.png", path("one.png")));
+    Outcome r = run({"-s", "32", path("one.3do"), path("one.png")});
+    EXPECT_EQ(r.status, 0) << r.errors.toStdString();
+    EXPECT_TRUE(QFileInfo(path("one.png")).isSymLink());
+    EXPECT_EQ(QImage(path("real/one.png")).size(), QSize(32, 32));
+
+    // A FIFO with a reader is written into and stays a FIFO.
+    const QByteArray fifo = QFile::encodeName(path("pipe.png"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const int reader = ::open(fifo.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    r = run({"-s", "32", path("one.3do"), path("pipe.png")});
+    EXPECT_EQ(r.status, 0) << r.errors.toStdString();
+    QByteArray sent(1 << 16, '\0');
+    const ssize_t got = ::read(reader, sent.data(), std::size_t(sent.size()));
+    ::close(reader);
+    ASSERT_GT(got, 0);
+    sent.resize(int(got));
+    EXPECT_EQ(QImage::fromData(sent, "PNG").size(), QSize(32, 32));
+    struct stat st;
+    ASSERT_EQ(::lstat(fifo.constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 } // namespace
