@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <new>
 #include <sstream>
 
@@ -482,6 +483,25 @@ private:
     ProgressBar& progress_;
 };
 
+// Two inputs of a batch that would be written to one output would leave only the second's
+// conversion, so a batch with such a pair converts nothing: each pair is told before
+// anything is written.
+bool outputsAreDistinct(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                        std::FILE* err)
+{
+    std::map<std::string, std::size_t> first;
+    bool distinct = true;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        auto [at, added] = first.emplace(outputs[i], i);
+        if (added)
+            continue;
+        std::fprintf(err, "%s: %s: both %s and %s would be written to it; nothing was converted\n",
+                     kProgram, outputs[i].c_str(), inputs[at->second].c_str(), inputs[i].c_str());
+        distinct = false;
+    }
+    return distinct;
+}
+
 } // namespace
 
 int RunConvertCommand(const std::vector<std::string>& arguments, const CommandServices& services)
@@ -525,8 +545,13 @@ int RunConvertCommand(const std::vector<std::string>& arguments, const CommandSe
         } else if (settings.outputDir.empty()) {
             ok = job.convert(settings.files[0], settings.files[1]);
         } else {
+            std::vector<std::string> outputs;
             for (const std::string& in : settings.files)
-                ok = job.convert(in, settings.outputDir + "/" + stemOf(in) + "." + settings.to) && ok;
+                outputs.push_back(settings.outputDir + "/" + stemOf(in) + "." + settings.to);
+            if (!outputsAreDistinct(settings.files, outputs, services.err))
+                return kExitFailed;
+            for (std::size_t i = 0; i < outputs.size(); ++i)
+                ok = job.convert(settings.files[i], outputs[i]) && ok;
         }
     } catch (const std::bad_alloc&) {
         progress.done();

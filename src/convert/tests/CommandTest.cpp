@@ -219,6 +219,32 @@ TEST(ConvertCommand, PictureOfAnObject)
     EXPECT_NE(bare.pixel(0, 47), withGround.pixel(0, 47));
 }
 
+TEST(ConvertCommand, BatchRefusesOutputsTwoInputsWouldShare)
+{
+    TempDir dir;
+    for (const char* folder : {"a", "b", "out"})
+        ::mkdir(dir.file(folder).c_str(), 0755);
+    const std::string tri = "v 0 0 0\nv 4 0 0\nv 0 4 0\nf 1 2 3\n";
+    std::ofstream(dir.file("a/cube.obj")) << tri;
+    std::ofstream(dir.file("b/cube.obj")) << tri;
+    std::ofstream(dir.file("cube.off")) << "OFF\n3 1 0\n0 0 0\n4 0 0\n0 4 0\n3 0 1 2\n";
+    std::ofstream(dir.file("other.obj")) << tri;
+    Outcome r = run({"-q", "-o", dir.file("out"), "--to", "3do", dir.file("other.obj"), dir.file("a/cube.obj"),
+                     dir.file("b/cube.obj"), dir.file("cube.off")},
+                    dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(listFolder(dir.file("out")).size(), 0u) << "nothing converted, not even other.obj";
+    std::istringstream lines(r.err);
+    std::string line;
+    for (const char* second : {"b/cube.obj", "cube.off"}) {
+        ASSERT_TRUE(std::getline(lines, line)) << r.err;
+        EXPECT_EQ(line.rfind("3dvorlan-convert: " + dir.file("out/cube.3do") + ": ", 0), 0u) << line;
+        EXPECT_NE(line.find(dir.file("a/cube.obj")), std::string::npos) << line;
+        EXPECT_NE(line.find(dir.file(second)), std::string::npos) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << r.err;
+}
+
 TEST(ConvertCommand, OutputsKeepWhatTheyWriteTo)
 {
     TempDir dir;
