@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <new>
 #include <sstream>
@@ -351,27 +350,16 @@ private:
         return true;
     }
 
-    // The reader takes whole records and ignores a rest, as the window does; the converter
-    // reports a rest instead, so a cut-off file is not passed on as if it were complete.
+    // The window takes whole records of any file and ignores a rest; the converter reads
+    // only what is an object file through and through, so a cut-off file or another kind of
+    // file is not passed on as if it were an object.
     bool readObject(const std::string& in, CDynArray& list)
     {
-        std::ifstream file(in, std::ios::binary);
-        std::size_t decoded = 0;
-        char previous = 0, c;
-        while (file.get(c)) {
-            ++decoded;
-            if (previous == '\r' && c == '\n')
-                --decoded;
-            previous = (previous == '\r' && c == '\n') ? 0 : c;
-        }
-        if (decoded % kObjectRecordSize != 0)
-            return fail(in, "is truncated: its last record is incomplete (" +
-                                std::to_string(decoded % kObjectRecordSize) + " of " +
-                                std::to_string(kObjectRecordSize) + " bytes)");
         uint32_t next = 1;
-        bool ok = ReadObjectFile(in, list, [&](const std::string&, int, int, int) { return next++; });
-        if (!ok)
-            return fail(in, list.Count() > 0 ? "not enough memory" : "cannot be read");
+        std::string fault;
+        if (!ReadObjectFileStrictly(in, list, [&](const std::string&, int, int, int) { return next++; },
+                                    fault))
+            return fail(in, fault);
         if (list.Count() == 0)
             return fail(in, "holds no polygons");
         return true;

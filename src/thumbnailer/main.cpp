@@ -94,9 +94,11 @@ int main(int argc, char** argv)
         return fail(in, std::strerror(errno));
 
     CDynArray list;
-    // Textures are loaded in the picture's own context, so the reader loads none.
-    if (!ReadObjectFile(in, list, TextureLoader()))
-        return fail(in, "cannot be read as an object file");
+    std::string error;
+    // A file manager asks for a picture of anything named .3do; only a true object file gets
+    // one. Textures are loaded in the picture's own context, so the reader loads none.
+    if (!ReadObjectFileStrictly(in, list, TextureLoader(), error))
+        return fail(in, error);
     if (list.Count() == 0)
         return fail(in, "holds no complete polygon record");
 
@@ -115,7 +117,6 @@ int main(int argc, char** argv)
                                 .toStdString();
 
     QImage image;
-    std::string error;
     if (!RenderPicture(list, options, image, error))
         return fail(in, error);
 

@@ -147,15 +147,51 @@ TEST_F(ThumbnailerTest, FailuresSayWhyInOneLineAndLeaveNoPicture)
 
 TEST_F(ThumbnailerTest, AnOutputThatCannotBeWrittenIsReported)
 {
-    QFile object(path("one.3do"));
-    ASSERT_TRUE(object.open(QIODevice::WriteOnly));
-    ASSERT_EQ(object.write(QByteArray(136, '\0')), 136); // one record, zero corners
-    object.close();
+    writeObject("one.3do", {triangle(0, 0, 40, 255)});
     const Outcome r = run({"-s", "32", path("one.3do"), path("no-such-folder/one.png")});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.errors.startsWith("3dvorlan-thumbnailer: " + path("no-such-folder/one.png") + ": "))
         << r.errors.toStdString();
     EXPECT_EQ(r.errors.count('\n'), 1);
+}
+
+TEST_F(ThumbnailerTest, OnlyObjectFilesAreDrawn)
+{
+    // A text of two records' length, a binary glTF, and object files spoilt in one field.
+    QByteArray text;
+    while (text.size() < 272)
+        text += "root:x:0:0:root:/root:/bin/bash\n";
+    QFile passwd(path("passwd.3do"));
+    ASSERT_TRUE(passwd.open(QIODevice::WriteOnly) && passwd.write(text.left(272)) == 272);
+    passwd.close();
+    QFile::copy("/usr/share/assimp/models/glTF2/BoxTextured-glTF-Binary/BoxTextured.glb", path("box.3do"));
+    ASSERT_TRUE(QFile::exists(path("box.3do")));
+    writeObject("good.3do", {triangle(0, 0, 40, 10), triangle(0, 0, 40, 200)});
+    const QByteArray good = contents("good.3do");
+    ASSERT_EQ(good.size(), 2 * 136 + 2) << "colour and red 10 are stored as 0x0D 0x0A";
+    const int second = good.size() - 136;
+    const auto spoilt = [&](const char* name, int at, const QByteArray& bytes) {
+        QByteArray b = good.left(at) + bytes;
+        if (at + bytes.size() < good.size())
+            b += good.mid(at + bytes.size());
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(b) == b.size());
+    };
+    spoilt("type.3do", second, "Pentagon");
+    spoilt("colour.3do", second + 92, QByteArray("\x00\x01\x00\x00", 4));
+    spoilt("name.3do", second + 9, QByteArray(31, 'n'));
+    spoilt("rest.3do", good.size(), "xy");
+
+    const Outcome drawn = run({"-s", "32", path("good.3do"), path("good.png")});
+    EXPECT_EQ(drawn.status, 0) << drawn.errors.toStdString();
+    for (const char* name : {"passwd.3do", "box.3do", "type.3do", "colour.3do", "name.3do", "rest.3do"}) {
+        SCOPED_TRACE(name);
+        const Outcome r = run({"-s", "32", path(name), path("out.png")});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(r.errors.startsWith("3dvorlan-thumbnailer: " + path(name) + ": ")) << r.errors.toStdString();
+        EXPECT_EQ(r.errors.count('\n'), 1);
+        EXPECT_FALSE(QFile::exists(path("out.png")));
+    }
 }
 
 TEST_F(ThumbnailerTest, OutputsKeepWhatTheyWriteTo)
