@@ -22,6 +22,12 @@ struct PictureOptions {
     std::string textureFolder;
 };
 
+// Leaves object and pose as they are when the whole object lies in the picture with them,
+// and otherwise moves the object to the middle and sizes it down until it does, whatever
+// its size and place. The corners themselves are sized, not the pose: the view's light
+// takes the length of the normals it is given, which a sized pose would change.
+void FrameObject(CDynArray& list, PictureOptions& options);
+
 // Draws the object with the window's own scene code into an offscreen OpenGL context, with
 // no display. Textured records get their bitmaps as in the window (names relative to the
 // texture folder; a missing bitmap draws as the window draws it); their texture names are

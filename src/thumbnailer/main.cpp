@@ -116,6 +116,8 @@ int main(int argc, char** argv)
     options.textureFolder = QFile::encodeName(QFileInfo(QFile::decodeName(in.c_str())).absolutePath())
                                 .toStdString();
 
+    FrameObject(list, options);
+
     QImage image;
     if (!RenderPicture(list, options, image, error))
         return fail(in, error);

@@ -194,6 +194,32 @@ TEST_F(ThumbnailerTest, OnlyObjectFilesAreDrawn)
     }
 }
 
+TEST_F(ThumbnailerTest, TheWholeObjectIsInThePictureWhateverItsSizeAndPlace)
+{
+    // Far too large for the view at rest, and small but far off to one side.
+    writeObject("large.3do", {triangle(-2000, -2000, 4000, 255)});
+    writeObject("aside.3do", {triangle(900, 0, 60, 255)});
+    for (const char* name : {"large.3do", "aside.3do"}) {
+        SCOPED_TRACE(name);
+        const Outcome r = run({"-s", "128", path(name), path("out.png")});
+        ASSERT_EQ(r.status, 0) << r.errors.toStdString();
+        const QImage picture(path("out.png"));
+        const auto red = [&](int x, int y) {
+            const QRgb c = picture.pixel(x, y);
+            return qRed(c) > 60 && qRed(c) > 2 * (qGreen(c) + qBlue(c));
+        };
+        int inside = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                inside += red(x, y);
+        EXPECT_GT(inside, 100) << "the object is drawn";
+        for (int k = 0; k < picture.width(); ++k)
+            EXPECT_FALSE(red(k, 0) || red(k, picture.height() - 1)) << "clipped at " << k;
+        for (int k = 0; k < picture.height(); ++k)
+            EXPECT_FALSE(red(0, k) || red(picture.width() - 1, k)) << "clipped at " << k;
+    }
+}
+
 TEST_F(ThumbnailerTest, OutputsKeepWhatTheyWriteTo)
 {
     writeObject("one.3do", {triangle(0, 0, 40, 255)});
