@@ -45,7 +45,7 @@ const char* const kHelp =
     "      --scale K         multiply the source's coordinates by K instead of fitting\n"
     "      --no-fit          keep the source's coordinates as they are\n"
     "      --keep-fractions  keep fractional coordinates (the editor needs whole numbers)\n"
-    "      --size WxH        picture size in pixels (default 523x530, the window's view)\n"
+    "      --size WxH        picture size in pixels (default %dx%d, the window's view)\n"
     "      --turn X,Y,Z      turn the object by these degrees about X, Y and Z\n"
     "      --light A,D,S     ambient, diffuse and specular light, 1..10 (default 3,7,10)\n"
     "      --no-ground       draw no ground and no shadow\n"
@@ -458,6 +458,10 @@ private:
         // Bitmaps are named relative to the object's folder, as the window finds them after
         // its file dialog made that folder current.
         PictureRequest request = s_.picture;
+        if (request.width == 0 || request.height == 0) {
+            request.width = services_.pictureWidth;
+            request.height = services_.pictureHeight;
+        }
         request.textureFolder = FolderOf(in);
         std::vector<uint8_t> png;
         std::string error;
@@ -498,7 +502,7 @@ int RunConvertCommand(const std::vector<std::string>& arguments, const CommandSe
         if (a == "--")
             break;
         if (a == "-h" || a == "--help") {
-            std::fputs(kHelp, services.out);
+            std::fprintf(services.out, kHelp, services.pictureWidth, services.pictureHeight);
             return kExitOk;
         }
         if (a == "-V" || a == "--version") {

@@ -10,8 +10,8 @@
 // What a picture of an object shows. The defaults are the main window's at start-up, so a
 // picture at the view's size equals the view's first frame.
 struct PictureOptions {
-    int width = 523;              // pixels
-    int height = 530;
+    int width = kViewDesignWidth;    // pixels
+    int height = kViewDesignHeight;
     ObjectPose pose;              // turned, moved and sized as the window's transform does
     ViewOptions view;             // render switches (ground and axes among them) and light position
     int ambient = 3;              // light track bar positions, 1..10

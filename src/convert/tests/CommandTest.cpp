@@ -219,6 +219,14 @@ TEST(ConvertCommand, PictureOfAnObject)
     EXPECT_NE(bare.pixel(0, 47), withGround.pixel(0, 47));
 }
 
+TEST(ConvertCommand, DefaultPictureIsTheViewsSize)
+{
+    TempDir dir;
+    Outcome r = run({kExamples + "/cube.3do", dir.file("cube.png")}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(QImage(QString::fromStdString(dir.file("cube.png"))).size(), QSize(523, 529));
+}
+
 TEST(ConvertCommand, BatchRefusesOutputsTwoInputsWouldShare)
 {
     TempDir dir;
