@@ -291,4 +291,39 @@ TEST(ConvertCommand, OutputsKeepWhatTheyWriteTo)
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
+TEST(ConvertCommand, ImportFailuresAreToldInTheProgramsWords)
+{
+    TempDir dir;
+    std::ofstream(dir.file("points.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1\nf 2\n";
+    std::ofstream(dir.file("lines.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2\n";
+    std::ofstream(dir.file("text.glb")) << "not a model";
+    std::ofstream(dir.file("text.ply")) << "not a model\n";
+    const struct {
+        const char* file;
+        std::string reason;
+    } cases[] = {
+        {"points.obj", "holds only points or lines, no faces\n"},
+        {"lines.obj", "holds only points or lines, no faces\n"},
+        {"text.glb", "unknown or unsupported file format\n"},
+        // The library's own words only after the program's.
+        {"text.ply", "is broken, truncated or of another format (Invalid .ply file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Outcome r = run({dir.file(c.file), dir.file("o.3do")}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.rfind("3dvorlan-convert: " + dir.file(c.file) + ": " + c.reason, 0), 0u) << r.err;
+    }
+}
+
+TEST(ConvertCommand, LinesAmongFacesAreSkipped)
+{
+    TempDir dir;
+    std::ofstream(dir.file("mixed.obj")) << "v 0 0 0\nv 4 0 0\nv 0 4 0\nf 1 2 3\nf 1 2\n";
+    Outcome r = run({dir.file("mixed.obj"), dir.file("mixed.3do")}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1 polygons (1 triangles, 0 quads)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 points or lines skipped"), std::string::npos) << r.out;
+}
+
 } // namespace
