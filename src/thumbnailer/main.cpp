@@ -26,8 +26,9 @@ void usage(std::FILE* out)
     std::fprintf(out,
                  "Usage: %s -s SIZE IN.3do OUT.png\n"
                  "Draws a picture of a 3D-Vorlan object, as the program's view shows it at\n"
-                 "start-up, at most SIZE pixels wide and high, and writes it as PNG to OUT.\n"
-                 "Needs no display.\n\n"
+                 "start-up (moved and made smaller where the view would not show all of it),\n"
+                 "at most SIZE pixels wide and high, and writes it as PNG to OUT. Needs no\n"
+                 "display.\n\n"
                  "  -s, --size SIZE  largest side of the picture in pixels (1 to %d)\n"
                  "  -h, --help       show this help and exit\n"
                  "  -V, --version    show the version and exit\n",
