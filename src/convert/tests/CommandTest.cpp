@@ -32,7 +32,8 @@ std::string slurp(const std::string& file)
     return text.str();
 }
 
-Outcome run(const std::vector<std::string>& args, const TempDir& dir)
+// Runs the program as the user `as` when it is not 0.
+Outcome run(const std::vector<std::string>& args, const TempDir& dir, uid_t as = 0)
 {
     const std::string out = dir.file(".stdout"), err = dir.file(".stderr");
     pid_t pid = ::fork();
@@ -41,6 +42,8 @@ Outcome run(const std::vector<std::string>& args, const TempDir& dir)
         int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(o, 1);
         ::dup2(e, 2);
+        if (as != 0 && (::setgid(as) != 0 || ::setuid(as) != 0))
+            ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(CONVERT_PROGRAM)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -280,6 +283,18 @@ TEST(ConvertCommand, OutputsKeepWhatTheyWriteTo)
         EXPECT_GT(readBytes(dir.file("real/" + o.name)).size(), 3u) << "its target holds the output";
     }
     EXPECT_EQ(readBytes(dir.file("real/big.3do")).size(), 70000u * 136);
+
+    // A file the user may not write is refused, not replaced; root may write any, so for
+    // root it is another user who tries.
+    writeBytes(dir.file("theirs.png"), {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(dir.file("theirs.png").c_str(), 0444), 0);
+    const uid_t someone = ::geteuid() == 0 ? 65534 : 0;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    Outcome theirs = run({cube, dir.file("theirs.png")}, dir, someone);
+    EXPECT_EQ(theirs.status, 1);
+    EXPECT_EQ(theirs.err, "3dvorlan-convert: " + dir.file("theirs.png") + ": Permission denied\n");
+    EXPECT_EQ(readBytes(dir.file("theirs.png")), Bytes({'o', 'l', 'd'}));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
 
     // A FIFO no program reads is refused at once and stays a FIFO.
     ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
