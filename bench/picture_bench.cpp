@@ -177,7 +177,7 @@ int main(int argc, char** argv)
         return 1;
     }
     // The thumbnail's size: the view's aspect, its longer side SIZE.
-    const int width = int(std::lround(size * 523.0 / 530.0)), height = size;
+    const int width = int(std::lround(size * double(kViewDesignWidth) / kViewDesignHeight)), height = size;
 
     const Measure readAlone = inChild([&](Measure& m) {
         CDynArray list;

@@ -178,7 +178,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     Panel1->setObjectName("Panel1");
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Panel1->setLineWidth(1);
-    Panel1->setGeometry(4, 37, 525, 532);
+    Panel1->setGeometry(4, 37, kViewDesignWidth + 2, kViewDesignHeight + 2);
     GLPanel = new TGLPanel;
     GLPanel->setObjectName("GLPanel");
     GLPanel->OnContextCreated = [this] { FormCreateContext(); };
@@ -195,7 +195,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     GLPanelHost = QWidget::createWindowContainer(GLPanel, Panel1);
     GLPanelHost->setObjectName("GLPanel");
     GLPanelHost->setFocusPolicy(Qt::NoFocus);
-    GLPanelHost->setGeometry(1, 1, 523, 530);
+    GLPanelHost->setGeometry(1, 1, kViewDesignWidth, kViewDesignHeight);
 
     createControlGroup(client);
     createLightGroup(client);
@@ -531,7 +531,7 @@ void TVorlanForm::FormResize(int clientWidth, int clientHeight)
     GroupBox1->move(536 + rightShift, 32);
     GroupBox2->move(536 + rightShift, 384);
     GroupBox3->move(624 + rightShift, 32);
-    Panel1->resize(clientWidth - 267, clientHeight - 63);
+    Panel1->resize(clientWidth - kPanelMarginWidth, clientHeight - kPanelMarginHeight);
     // The view's own resize takes its new size and sets viewport and projection.
     GLPanelHost->resize(Panel1->width() - 2, Panel1->height() - 2);
 }

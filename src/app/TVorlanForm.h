@@ -38,8 +38,12 @@ class TReadingFeedback;
 class TVorlanForm : public QMainWindow, private MotionHost {
     Q_OBJECT
 public:
-    static constexpr int kDesignClientWidth = 792;
-    static constexpr int kDesignClientHeight = 594;
+    // The view's panel takes the client area but for the groups on its right and the bars
+    // above and below it; the view fills the panel inside its one-pixel frame.
+    static constexpr int kPanelMarginWidth = 267;
+    static constexpr int kPanelMarginHeight = 63;
+    static constexpr int kDesignClientWidth = kViewDesignWidth + 2 + kPanelMarginWidth;
+    static constexpr int kDesignClientHeight = kViewDesignHeight + 2 + kPanelMarginHeight;
 
     // dialogs: where every dialog and message box goes; the real Qt dialogs when null.
     explicit TVorlanForm(DialogService* dialogs = nullptr, QWidget* parent = nullptr);

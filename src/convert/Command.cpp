@@ -1,18 +1,19 @@
 #include "Command.h"
 
 #include "CommandLine.h"
+#include "FileNames.h"
 #include "Info.h"
 #include "ObjectFile.h"
 #include "ObjectOutput.h"
 #include "Progress.h"
-#include "StagedFile.h"
+#include "SafeSave.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <map>
 #include <new>
 #include <sstream>
 
@@ -45,7 +46,7 @@ const char* const kHelp =
     "      --scale K         multiply the source's coordinates by K instead of fitting\n"
     "      --no-fit          keep the source's coordinates as they are\n"
     "      --keep-fractions  keep fractional coordinates (the editor needs whole numbers)\n"
-    "      --size WxH        picture size in pixels (default 523x530, the window's view)\n"
+    "      --size WxH        picture size in pixels (default %dx%d, the window's view)\n"
     "      --turn X,Y,Z      turn the object by these degrees about X, Y and Z\n"
     "      --light A,D,S     ambient, diffuse and specular light, 1..10 (default 3,7,10)\n"
     "      --no-ground       draw no ground and no shadow\n"
@@ -273,7 +274,7 @@ private:
                             std::to_string(WIFSIGNALED(status) ? WTERMSIG(status) : 0) + ")");
     }
 
-    // What a crashed child may have left: the staged file beside the target.
+    // What a crashed child may have left: the save's named temporary file beside the target.
     static void removeStaged(const std::string& out)
     {
         const std::string folder = FolderOf(out);
@@ -350,27 +351,16 @@ private:
         return true;
     }
 
-    // The reader takes whole records and ignores a rest, as the window does; the converter
-    // reports a rest instead, so a cut-off file is not passed on as if it were complete.
+    // The window takes whole records of any file and ignores a rest; the converter reads
+    // only what is an object file through and through, so a cut-off file or another kind of
+    // file is not passed on as if it were an object.
     bool readObject(const std::string& in, CDynArray& list)
     {
-        std::ifstream file(in, std::ios::binary);
-        std::size_t decoded = 0;
-        char previous = 0, c;
-        while (file.get(c)) {
-            ++decoded;
-            if (previous == '\r' && c == '\n')
-                --decoded;
-            previous = (previous == '\r' && c == '\n') ? 0 : c;
-        }
-        if (decoded % kObjectRecordSize != 0)
-            return fail(in, "is truncated: its last record is incomplete (" +
-                                std::to_string(decoded % kObjectRecordSize) + " of " +
-                                std::to_string(kObjectRecordSize) + " bytes)");
         uint32_t next = 1;
-        bool ok = ReadObjectFile(in, list, [&](const std::string&, int, int, int) { return next++; });
-        if (!ok)
-            return fail(in, list.Count() > 0 ? "not enough memory" : "cannot be read");
+        std::string fault;
+        if (!ReadObjectFileStrictly(in, list, [&](const std::string&, int, int, int) { return next++; },
+                                    fault))
+            return fail(in, fault);
         if (list.Count() == 0)
             return fail(in, "holds no polygons");
         return true;
@@ -446,10 +436,11 @@ private:
     {
         std::string error;
         if (outExt == "3do") {
-            errno = 0;
-            if (!WriteObjectFile(out, list.First(), list.Count()))
-                return fail(out, errno ? SystemReason(errno) : "cannot be written");
-            return true;
+            ObjectFileOutput output(out);
+            for (const tElement* p = list.First(); p; p = p->next)
+                if (!output.add(*p))
+                    break;
+            return output.finish(error) || fail(out, error);
         }
         if (outExt == "png")
             return picture(list, in, out);
@@ -468,18 +459,16 @@ private:
         // Bitmaps are named relative to the object's folder, as the window finds them after
         // its file dialog made that folder current.
         PictureRequest request = s_.picture;
+        if (request.width == 0 || request.height == 0) {
+            request.width = services_.pictureWidth;
+            request.height = services_.pictureHeight;
+        }
         request.textureFolder = FolderOf(in);
         std::vector<uint8_t> png;
         std::string error;
         if (!services_.makePicture(list, request, png, error))
             return fail(out, error);
-        StagedFile file;
-        if (!file.open(out, error))
-            return fail(out, error);
-        file.write(png.data(), png.size());
-        if (!file.commit(error))
-            return fail(out, error);
-        return true;
+        return SaveFileSafely(out, png.data(), png.size(), error) || fail(out, error);
     }
 
     const Settings& s_;
@@ -487,13 +476,32 @@ private:
     ProgressBar& progress_;
 };
 
+// Two inputs of a batch that would be written to one output would leave only the second's
+// conversion, so a batch with such a pair converts nothing: each pair is told before
+// anything is written.
+bool outputsAreDistinct(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
+                        std::FILE* err)
+{
+    std::map<std::string, std::size_t> first;
+    bool distinct = true;
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        auto [at, added] = first.emplace(outputs[i], i);
+        if (added)
+            continue;
+        std::fprintf(err, "%s: %s: both %s and %s would be written to it; nothing was converted\n",
+                     kProgram, outputs[i].c_str(), inputs[at->second].c_str(), inputs[i].c_str());
+        distinct = false;
+    }
+    return distinct;
+}
+
 } // namespace
 
 int RunConvertCommand(const std::vector<std::string>& arguments, const CommandServices& services)
 {
     switch (FindInfoRequest(arguments)) {
     case InfoRequest::Help:
-        std::fputs(kHelp, services.out);
+        std::fprintf(services.out, kHelp, services.pictureWidth, services.pictureHeight);
         return kExitOk;
     case InfoRequest::Version:
         std::fprintf(services.out, "%s %s\n", kProgram, services.version.c_str());
@@ -528,8 +536,13 @@ int RunConvertCommand(const std::vector<std::string>& arguments, const CommandSe
         } else if (settings.outputDir.empty()) {
             ok = job.convert(settings.files[0], settings.files[1]);
         } else {
+            std::vector<std::string> outputs;
             for (const std::string& in : settings.files)
-                ok = job.convert(in, settings.outputDir + "/" + stemOf(in) + "." + settings.to) && ok;
+                outputs.push_back(settings.outputDir + "/" + stemOf(in) + "." + settings.to);
+            if (!outputsAreDistinct(settings.files, outputs, services.err))
+                return kExitFailed;
+            for (std::size_t i = 0; i < outputs.size(); ++i)
+                ok = job.convert(settings.files[i], outputs[i]) && ok;
         }
     } catch (const std::bad_alloc&) {
         progress.done();

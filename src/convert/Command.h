@@ -12,8 +12,8 @@
 
 // What a picture shows, as the command line gives it.
 struct PictureRequest {
-    int width = 523;
-    int height = 530;
+    int width = 0;                 // pixels; 0: the services' picture size
+    int height = 0;
     float turn[3] = {0, 0, 0};     // degrees about X, Y, Z
     int light[3] = {3, 7, 10};     // ambient, diffuse, specular, 1..10
     bool ground = true;
@@ -30,6 +30,8 @@ struct CommandServices {
     ImageDecoder decodeImage;
     PngEncoder encodePng;
     PictureMaker makePicture;   // empty: pictures are refused with a reason
+    int pictureWidth = 0;       // the size of a picture when none is asked for: the view's
+    int pictureHeight = 0;
     std::string version;
     std::FILE* out = stdout;
     std::FILE* err = stderr;

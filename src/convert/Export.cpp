@@ -2,7 +2,7 @@
 
 #include "BitmapFile.h"
 #include "Latin1.h"
-#include "StagedFile.h"
+#include "SafeSave.h"
 
 #include <assimp/Exporter.hpp>
 #include <assimp/IOStream.hpp>
@@ -27,9 +27,11 @@ namespace {
 constexpr float kTriangleUv[3][2] = {{0, 0}, {1, 0}, {0, 1}};
 constexpr float kQuadUv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
 
-class StagedStream : public Assimp::IOStream {
+// The exporter's streams write through the program's safe save; nothing is put in place
+// before the exporter has written every file.
+class SavedStream : public Assimp::IOStream {
 public:
-    explicit StagedStream(StagedFile& file) : file_(file) {}
+    explicit SavedStream(SafeSaveFile& file) : file_(file) {}
     size_t Read(void*, size_t, size_t) override { return 0; }
     size_t Write(const void* data, size_t size, size_t count) override
     {
@@ -37,29 +39,25 @@ public:
     }
     aiReturn Seek(size_t offset, aiOrigin origin) override
     {
-        int whence = origin == aiOrigin_SET ? SEEK_SET : origin == aiOrigin_CUR ? SEEK_CUR : SEEK_END;
-        return ::lseek(file_.fd(), off_t(offset), whence) < 0 ? aiReturn_FAILURE : aiReturn_SUCCESS;
+        const off_t base = origin == aiOrigin_SET ? 0 : origin == aiOrigin_CUR ? file_.offset() : file_.length();
+        return file_.seek(base + off_t(offset)) ? aiReturn_SUCCESS : aiReturn_FAILURE;
     }
-    size_t Tell() const override
-    {
-        off_t at = ::lseek(file_.fd(), 0, SEEK_CUR);
-        return at < 0 ? 0 : size_t(at);
-    }
-    size_t FileSize() const override
-    {
-        struct stat st;
-        return ::fstat(file_.fd(), &st) == 0 ? size_t(st.st_size) : 0;
-    }
+    size_t Tell() const override { return size_t(file_.offset()); }
+    size_t FileSize() const override { return size_t(file_.length()); }
     void Flush() override {}
 
 private:
-    StagedFile& file_;
+    SafeSaveFile& file_;
 };
 
-// Hands the exporter staged files instead of the real ones.
-class StagingSystem : public Assimp::IOSystem {
+struct OutputFile {
+    std::string name;
+    SafeSaveFile file;
+};
+
+class SavingSystem : public Assimp::IOSystem {
 public:
-    StagingSystem(std::vector<std::unique_ptr<StagedFile>>& files, std::string& failure)
+    SavingSystem(std::vector<std::unique_ptr<OutputFile>>& files, std::string& failure)
         : files_(files), failure_(failure)
     {
     }
@@ -73,16 +71,20 @@ public:
     {
         if (!mode || mode[0] != 'w')
             return nullptr;
-        auto staged = std::make_unique<StagedFile>();
-        if (!staged->open(file, failure_))
+        auto output = std::make_unique<OutputFile>();
+        output->name = file;
+        if (!output->file.open(file)) {
+            if (failure_.empty())
+                failure_ = output->file.reason();
             return nullptr;
-        files_.push_back(std::move(staged));
-        return new StagedStream(*files_.back());
+        }
+        files_.push_back(std::move(output));
+        return new SavedStream(files_.back()->file);
     }
     void Close(Assimp::IOStream* stream) override { delete stream; }
 
 private:
-    std::vector<std::unique_ptr<StagedFile>>& files_;
+    std::vector<std::unique_ptr<OutputFile>>& files_;
     std::string& failure_;
 };
 
@@ -324,12 +326,12 @@ bool ExportObject(const CDynArray& list, const std::string& target, const std::s
         error = "the object has no polygons";
         return false;
     }
-    std::vector<std::unique_ptr<StagedFile>> files;
+    std::vector<std::unique_ptr<OutputFile>> files;
     std::string failure;
     try {
         std::unique_ptr<aiScene> scene = SceneBuilder(list, exporter, context).build();
         Assimp::Exporter writer;
-        writer.SetIOHandler(new StagingSystem(files, failure));
+        writer.SetIOHandler(new SavingSystem(files, failure));
         if (writer.Export(scene.get(), exporter, target) != AI_SUCCESS) {
             error = failure.empty() ? std::string(writer.GetErrorString()) : failure;
             if (error.empty())
@@ -346,9 +348,12 @@ bool ExportObject(const CDynArray& list, const std::string& target, const std::s
     }
     // The file named by the user goes last, so it never points at companions not yet there.
     std::stable_partition(files.begin(), files.end(),
-                          [&](const auto& f) { return f->target() != target; });
-    for (auto& file : files)
-        if (!file->commit(error))
+                          [&](const auto& f) { return f->name != target; });
+    for (auto& output : files) {
+        if (!output->file.commit()) {
+            error = output->file.reason();
             return false;
+        }
+    }
     return true;
 }

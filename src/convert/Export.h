@@ -21,7 +21,8 @@ struct ExportContext {
 std::string ExporterFor(const std::string& extension);
 
 // Writes the polygons to target in the given exporter's format. Every file the exporter
-// makes (an OBJ's material library, a glTF's buffer) is staged and renamed into place only
-// when all were written; on false nothing new is left and old files are untouched.
+// makes (an OBJ's material library, a glTF's buffer) goes through the safe save and is put
+// in place only when all were written; on false no new file is left and old files keep
+// their contents.
 bool ExportObject(const CDynArray& list, const std::string& target, const std::string& exporter,
                   const ExportContext& context, std::string& error);

@@ -420,7 +420,7 @@ public:
             surface = surface || hasSurface(*in.mesh);
         }
         if (!surface) {
-            error = "holds no faces";
+            error = faces > 0 ? "holds only points or lines, no faces" : "holds no faces";
             return false;
         }
         if (faces > context_.options.maxPolygons) {
@@ -654,17 +654,60 @@ std::string oneLine(std::string text)
     return text.empty() ? "not a readable model" : text;
 }
 
-constexpr unsigned kImportSteps = aiProcess_ValidateDataStructure;
+// The library's reasons in the program's words, its own text after them where it tells more.
+std::string importFailure(const std::string& text)
+{
+    const auto has = [&](const char* words) { return text.find(words) != std::string::npos; };
+    // The library sizes its arrays by the counts a file claims; a claim past the memory
+    // there is reaches us as the text of the exception it caught.
+    if (text == "std::bad_alloc")
+        return "not enough memory for what the file claims to hold";
+    if (text.rfind("broken file: ", 0) == 0)
+        return text;
+    if (has("No suitable reader found"))
+        return "unknown or unsupported file format";
+    if (has("Unable to open file"))
+        return "cannot be read";
+    if (has("Validation failed"))
+        return "is broken: its parts do not fit together (" + text + ")";
+    return "is broken, truncated or of another format (" + text + ")";
+}
+
+// Some readers label a mesh's kinds of primitive wrongly (OBJ's, for a face of one or two
+// corners), and the validation would refuse the whole file for it: the labels are set from
+// the faces first, so points and lines are skipped as in any other file.
+void labelPrimitives(const aiScene& scene)
+{
+    for (unsigned m = 0; scene.mMeshes && m < scene.mNumMeshes; ++m) {
+        aiMesh* mesh = scene.mMeshes[m];
+        if (!mesh || !mesh->mFaces)
+            continue;
+        unsigned types = 0;
+        for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+            const unsigned n = mesh->mFaces[f].mNumIndices;
+            types |= n == 1   ? aiPrimitiveType_POINT
+                     : n == 2 ? aiPrimitiveType_LINE
+                     : n == 3 ? aiPrimitiveType_TRIANGLE
+                              : aiPrimitiveType_POLYGON;
+        }
+        mesh->mPrimitiveTypes = types;
+    }
+}
+
+// Validation, after the labels are right; read with no steps, the scene is the reader's own.
+const aiScene* validated(Assimp::Importer& importer, const aiScene* scene)
+{
+    if (!scene)
+        return nullptr;
+    labelPrimitives(*scene);
+    return importer.ApplyPostProcessing(aiProcess_ValidateDataStructure);
+}
 
 bool finish(Assimp::Importer& importer, const aiScene* scene, const ImportContext& context,
             const PolygonSink& sink, ImportReport& report, std::string& error)
 {
     if (!scene) {
-        // The library sizes its arrays by the counts a file claims; a claim past the memory
-        // there is reaches us as the text of the exception it caught.
-        error = oneLine(importer.GetErrorString());
-        if (error == "std::bad_alloc")
-            error = "not enough memory for what the file claims to hold";
+        error = importFailure(oneLine(importer.GetErrorString()));
         return false;
     }
     try {
@@ -698,9 +741,9 @@ bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
     importer.SetProgressHandler(new ProgressRelay(context.progress));
     const aiScene* scene = nullptr;
     try {
-        scene = importer.ReadFile(fileName, kImportSteps);
+        scene = validated(importer, importer.ReadFile(fileName, 0));
     } catch (const std::exception& e) {
-        error = oneLine(e.what());
+        error = importFailure(oneLine(e.what()));
         return false;
     }
     return finish(importer, scene, context, sink, report, error);
@@ -738,9 +781,9 @@ bool ImportMeshMemory(const uint8_t* data, std::size_t size, const std::string& 
     const auto removed = keepOnlyReaderOf(importer, hint);
     const aiScene* scene = nullptr;
     try {
-        scene = importer.ReadFileFromMemory(data, size, kImportSteps, hint.c_str());
+        scene = validated(importer, importer.ReadFileFromMemory(data, size, 0, hint.c_str()));
     } catch (const std::exception& e) {
-        error = oneLine(e.what());
+        error = importFailure(oneLine(e.what()));
         return false;
     }
     return finish(importer, scene, context, sink, report, error);

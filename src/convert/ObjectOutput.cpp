@@ -1,7 +1,6 @@
 #include "ObjectOutput.h"
 
 #include "ObjectRecord.h"
-#include "SafeSave.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,8 +65,10 @@ bool ObjectFileOutput::makeRoom()
 
 bool ObjectFileOutput::startStream()
 {
-    if (!staged_.open(target_, error_))
+    if (!file_.open(target_)) {
+        error_ = file_.reason();
         return false;
+    }
     try {
         writer_ = std::thread([this] { writeBuffers(); });
     } catch (const std::system_error& e) {
@@ -85,7 +86,7 @@ bool ObjectFileOutput::handOver()
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !hasPending_ || failed_; });
     if (failed_) {
-        error_ = SystemReason(staged_.failure());
+        error_ = file_.reason();
         return false;
     }
     pending_.swap(filling_);
@@ -104,7 +105,7 @@ bool ObjectFileOutput::drain()
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return (!hasPending_ && !busy_) || failed_; });
     if (failed_)
-        error_ = SystemReason(staged_.failure());
+        error_ = file_.reason();
     return !failed_;
 }
 
@@ -121,11 +122,11 @@ void ObjectFileOutput::writeBuffers()
         busy_ = true;
         lock.unlock();
         changed_.notify_all();
-        const bool ok = staged_.write(writing_.data(), size);
+        const bool ok = file_.write(writing_.data(), size);
         // The disk starts on each buffer now, so the sync at the end waits for the last ones
         // only and not for the whole file.
         if (ok)
-            ::sync_file_range(staged_.fd(), written_, off_t(size), SYNC_FILE_RANGE_WRITE);
+            ::sync_file_range(file_.fd(), written_, off_t(size), SYNC_FILE_RANGE_WRITE);
         written_ += off_t(size);
         lock.lock();
         busy_ = false;
@@ -137,12 +138,9 @@ void ObjectFileOutput::writeBuffers()
 bool ObjectFileOutput::finish(std::string& error)
 {
     if (error_.empty() && !streaming_) {
-        errno = 0;
-        if (!SaveFileSafely(target_,
-                            [this](int fd) { return WriteFully(fd, filling_.data(), used_); }))
-            error_ = errno ? SystemReason(errno) : "cannot be written";
-    } else if (error_.empty() && drain()) {
-        staged_.commit(error_);
+        SaveFileSafely(target_, filling_.data(), used_, error_);
+    } else if (error_.empty() && drain() && !file_.commit()) {
+        error_ = file_.reason();
     }
     error = error_;
     return error_.empty();

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Element.h"
-#include "StagedFile.h"
+#include "SafeSave.h"
 
 #include <condition_variable>
 #include <cstdint>
@@ -13,9 +13,9 @@
 #include <sys/types.h>
 
 // Collects imported polygons for an object file, each encoded into its record as it comes.
-// An object of up to one chunk of polygons is written at the end by the program's own safe
-// save. A larger one is streamed to a staged file renamed over the target at the end, so a
-// huge import never holds the source's scene and its records at once; a second thread writes
+// An object of up to one chunk of polygons is written at the end by the program's safe save.
+// A larger one is streamed through the same save and put in place at the end, so a huge
+// import never holds the source's scene and its records at once; a second thread writes
 // each full buffer while the next one is filled.
 class ObjectFileOutput {
 public:
@@ -41,7 +41,7 @@ private:
     int chunk_;
     int count_ = 0;
     bool streaming_ = false;
-    StagedFile staged_;
+    SafeSaveFile file_;
     std::vector<uint8_t> filling_;   // its first used_ bytes hold records not yet handed over
     std::size_t used_ = 0;
     std::string error_;

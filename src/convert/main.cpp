@@ -46,6 +46,8 @@ int main(int argc, char** argv)
     services.decodeImage = DecodeImageWithQt;
     services.encodePng = EncodePngWithQt;
     services.makePicture = makePicture;
+    services.pictureWidth = PictureOptions().width;
+    services.pictureHeight = PictureOptions().height;
     services.version = VORLAN_VERSION;
     return RunConvertCommand(std::vector<std::string>(argv + 1, argv + argc), services);
 }

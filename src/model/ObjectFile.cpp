@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,8 +50,9 @@ bool writeRecords(int fd, const tElement* first, int count)
 // Cuts the decoded byte stream into records and appends each one to the list.
 class RecordSink {
 public:
-    RecordSink(CDynArray& list, const TextureLoader& load, const ReadOptions& options)
-        : list_(list), load_(load), index_(list), options_(options),
+    RecordSink(CDynArray& list, const TextureLoader& load, const ReadOptions& options,
+               std::string* fault)
+        : list_(list), load_(load), index_(list), options_(options), fault_(fault),
           budget_(options.budget ? MemoryBudget(*options.budget) : MemoryBudget::FromSystem())
     {
     }
@@ -76,9 +78,27 @@ public:
 
     bool put(uint8_t byte) { return put(&byte, 1); }
 
+    // At the end of the file: under strict reading, a rest that makes no record is a fault.
+    bool finish()
+    {
+        if (!fault_ || used_ == 0)
+            return true;
+        *fault_ = records_ == 0 ? "holds no complete polygon record"
+                                : "is truncated: its last record is incomplete (" + std::to_string(used_) +
+                                      " of " + std::to_string(kObjectRecordSize) + " bytes)";
+        return false;
+    }
+
 private:
     bool append()
     {
+        ++records_;
+        if (fault_) {
+            if (const char* fault = ObjectRecordFault(record_)) {
+                *fault_ = "is not an object file: record " + std::to_string(records_) + ": " + fault;
+                return false;
+            }
+        }
         DecodeObjectRecord(record_, element_);
         // Before the texture is settled: a polygon that cannot be had loads no bitmap.
         if (!budget_.take(PolygonFootprint(element_) + options_.extraPerPolygon))
@@ -98,16 +118,19 @@ private:
     const TextureLoader& load_;
     TextureIndex index_;
     const ReadOptions& options_;
+    std::string* fault_;   // set when reading strictly
     MemoryBudget budget_;
     int sinceProgress_ = 0;
+    uint64_t records_ = 0;
     Record record_;
     std::size_t used_ = 0;
     tElement element_;
 };
 
-bool readRecords(int fd, CDynArray& list, const TextureLoader& load, const ReadOptions& options)
+bool readRecords(int fd, CDynArray& list, const TextureLoader& load, const ReadOptions& options,
+                 std::string* fault)
 {
-    RecordSink sink(list, load, options);
+    RecordSink sink(list, load, options, fault);
     uint8_t in[kIoBuffer];
     // A 0x0D at the end of one buffer whose partner may start the next.
     bool pendingCr = false;
@@ -116,6 +139,8 @@ bool readRecords(int fd, CDynArray& list, const TextureLoader& load, const ReadO
         if (got < 0) {
             if (errno == EINTR)
                 continue;
+            if (fault)
+                *fault = std::strerror(errno);
             return false;
         }
         if (got == 0)
@@ -155,7 +180,39 @@ bool readRecords(int fd, CDynArray& list, const TextureLoader& load, const ReadO
         }
     }
     // A lone 0x0D as the last byte only ever completes a record, never starts a pair.
-    return !pendingCr || sink.put(kCr);
+    return (!pendingCr || sink.put(kCr)) && sink.finish();
+}
+
+bool readFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,
+              const ReadOptions& options, std::string* fault)
+{
+    // Non-blocking open so that a FIFO cannot hang the caller; only regular files are read,
+    // since a device such as /dev/zero would never end.
+    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) {
+        if (fault)
+            *fault = std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (fault)
+            *fault = S_ISDIR(st.st_mode) ? "is a folder" : "is not a regular file";
+        return false;
+    }
+    try {
+        if (readRecords(fd.get(), list, load, options, fault))
+            return true;
+        // Neither a read nor the records failed: a polygon could not be had.
+        if (fault && fault->empty())
+            *fault = "not enough memory";
+        return false;
+    } catch (const std::bad_alloc&) {
+        // Decoding a record's texts allocates; the polygons read so far stay in the list.
+        if (fault)
+            *fault = "not enough memory";
+        return false;
+    }
 }
 
 } // namespace
@@ -186,18 +243,12 @@ uint64_t PolygonFootprint(const tElement& element)
 bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,
                     const ReadOptions& options)
 {
-    // Non-blocking open so that a FIFO cannot hang the caller; only regular files are read,
-    // since a device such as /dev/zero would never end.
-    FileDescriptor fd(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0)
-        return false;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    try {
-        return readRecords(fd.get(), list, load, options);
-    } catch (const std::bad_alloc&) {
-        // Decoding a record's texts allocates; the polygons read so far stay in the list.
-        return false;
-    }
+    return readFile(fileName, list, load, options, nullptr);
+}
+
+bool ReadObjectFileStrictly(const std::string& fileName, CDynArray& list, const TextureLoader& load,
+                            std::string& fault, const ReadOptions& options)
+{
+    fault.clear();
+    return readFile(fileName, list, load, options, &fault);
 }

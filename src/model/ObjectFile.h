@@ -33,5 +33,13 @@ inline constexpr int kProgressRecords = 4096;
 bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,
                     const ReadOptions& options = {});
 
+// Reads as ReadObjectFile does, but only a file that is an object file through and through:
+// after the line-end decoding a whole number of records, each one a record the writer makes
+// (ObjectRecordFault). Other programs, which cannot ask a user, take nothing else for an
+// object. False with the reason in words in fault; the list may then hold the polygons of
+// the records before the fault.
+bool ReadObjectFileStrictly(const std::string& fileName, CDynArray& list, const TextureLoader& load,
+                            std::string& fault, const ReadOptions& options = {});
+
 // The memory a polygon takes in the list: its node and the texts too long to sit in it.
 uint64_t PolygonFootprint(const tElement& element);

@@ -1,6 +1,7 @@
 #include "ObjectRecord.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -56,6 +57,30 @@ void DecodeObjectRecord(const uint8_t (&r)[kObjectRecordSize], tElement& e)
     e.green = int32_t(getU32(r + kColorAt + 8));
     e.blue = int32_t(getU32(r + kColorAt + 12));
     e.texture = getText(r + kTextureAt, kTextureField);
+}
+
+const char* ObjectRecordFault(const uint8_t (&r)[kObjectRecordSize])
+{
+    const std::string type = getText(r + kTypeAt, kTypeField);
+    if (type.size() == kTypeField || (type != "Triangle" && type != "Quad"))
+        return "its type is neither Triangle nor Quad";
+    if (!std::memchr(r + kNameAt, 0, kNameField))
+        return "its name runs past its field";
+    if (!std::memchr(r + kTextureAt, 0, kTextureField))
+        return "its texture name runs past its field";
+    for (int i = 0; i < 12; ++i)
+        if (!std::isfinite(std::bit_cast<float>(getU32(r + kVertexAt + 4 * i))))
+            return "a corner coordinate is not a number";
+    const int32_t color = int32_t(getU32(r + kColorAt));
+    bool textured = color == -1, coloured = color >= 0 && color <= 0xFFFFFF;
+    for (int c = 1; c <= 3; ++c) {
+        const int32_t component = int32_t(getU32(r + kColorAt + 4 * c));
+        textured = textured && component == -1;
+        coloured = coloured && component >= 0 && component <= 255;
+    }
+    if (!textured && !coloured)
+        return "its colour values are out of range";
+    return nullptr;
 }
 
 void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])

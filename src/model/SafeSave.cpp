@@ -7,7 +7,9 @@
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <memory>
 
 #include <fcntl.h>
 #include <sys/random.h>
@@ -34,8 +36,6 @@ constexpr int kMaxLinkHops = 40;
 // Room left in a file name for the suffixes of temporary and backup names.
 constexpr std::size_t kKeptNameLength = 200;
 constexpr std::size_t kCopyBuffer = 64 * 1024;
-
-enum class Outcome { Saved, Failed, WriteInPlace };
 
 std::string join(const std::string& folder, const std::string& name)
 {
@@ -314,29 +314,6 @@ private:
     int fd_ = -1;
 };
 
-Outcome replaceByRename(const std::string& target, const std::string& folder, const std::string& name,
-                        const struct stat* old, const ContentWriter& write, bool unnamed)
-{
-    // Until its owner, mode and attributes are those of the old file, only the user may open it.
-    NewFile file(folder, name, old ? 0600 : 0666, unnamed);
-    if (file.fd() < 0)
-        return old ? Outcome::WriteInPlace : Outcome::Failed;
-    if (old && !carryOver(target, file.fd(), *old))
-        return Outcome::WriteInPlace;
-    if (!write(file.fd()) || ::fsync(file.fd()) != 0)
-        return Outcome::Failed;
-    if (!file.putInPlace(target, name, old != nullptr)) {
-        if (errno == EBUSY && old)
-            return Outcome::WriteInPlace;
-        // An unnamed file that cannot be linked (no /proc): write a named one instead.
-        if (file.unnamed() && errno != EEXIST)
-            return replaceByRename(target, folder, name, old, write, false);
-        return Outcome::Failed;
-    }
-    syncFolder(folder);
-    return Outcome::Saved;
-}
-
 // The copy of the old contents an in-place write keeps until the new ones are safe.
 class Backup {
 public:
@@ -387,46 +364,285 @@ private:
     off_t size_ = 0;
 };
 
-bool writeRegularInPlace(const std::string& target, const std::string& folder, const std::string& name,
-                         const struct stat& old, const ContentWriter& write,
-                         const SafeSaveOptions& options)
-{
-    FileDescriptor out(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    FileDescriptor in(::open(target.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    struct stat st;
-    // Checked again on the open file: the name may have been given to another meanwhile.
-    if (out.get() < 0 || in.get() < 0 || ::fstat(out.get(), &st) != 0 || st.st_ino != old.st_ino ||
-        st.st_dev != old.st_dev || !S_ISREG(st.st_mode))
-        return false;
 
-    std::vector<std::string> folders{folder};
-    folders.insert(folders.end(), options.backupFolders.begin(), options.backupFolders.end());
-    Backup backup(in.get(), name, folders);
-    if (!backup.made())
-        return false;
+// A regular file written over in place, its old contents copied aside first and put back
+// unless the new ones were made safe.
+class InPlaceWrite {
+public:
+    InPlaceWrite() = default;
+    InPlaceWrite(const InPlaceWrite&) = delete;
+    InPlaceWrite& operator=(const InPlaceWrite&) = delete;
+    ~InPlaceWrite()
+    {
+        if (backup_ && backup_->made())
+            backup_->restore(out_.get());  // when even this fails, the copy stays for the user
+    }
+
+    bool begin(const std::string& target, const std::string& folder, const std::string& name,
+               const struct stat& old, const std::vector<std::string>& backupFolders)
+    {
+        out_.reset(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        FileDescriptor in(::open(target.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        struct stat st;
+        if (out_.get() < 0 || in.get() < 0 || ::fstat(out_.get(), &st) != 0)
+            return false;
+        // Checked again on the open file: the name may have been given to another meanwhile.
+        if (st.st_ino != old.st_ino || st.st_dev != old.st_dev || !S_ISREG(st.st_mode)) {
+            errno = EBUSY;
+            return false;
+        }
+        std::vector<std::string> folders{folder};
+        folders.insert(folders.end(), backupFolders.begin(), backupFolders.end());
+        backup_ = std::make_unique<Backup>(in.get(), name, folders);
+        if (!backup_->made()) {
+            if (errno == 0)
+                errno = EIO;
+            return false;
+        }
+        return ::fcntl(out_.get(), F_SETFL, 0) == 0;
+    }
+
+    int fd() const { return out_.get(); }
 
     // Written over the old contents and cut after, rather than emptied first: the blocks the
     // file has stay its own, so a full disk fails only for what is written beyond them.
-    bool ok = ::fcntl(out.get(), F_SETFL, 0) == 0 && write(out.get());
-    off_t end = ok ? ::lseek(out.get(), 0, SEEK_CUR) : -1;
-    ok = ok && end >= 0 && ::ftruncate(out.get(), end) == 0 && ::fsync(out.get()) == 0;
-    if (ok)
-        backup.discard();
-    else
-        backup.restore(out.get());  // when even this fails, the copy stays for the user
-    return ok;
-}
+    bool finish(off_t length)
+    {
+        if (::ftruncate(out_.get(), length) != 0 || ::fsync(out_.get()) != 0)
+            return false;
+        backup_->discard();
+        return true;
+    }
 
-bool writeDeviceInPlace(const std::string& target, const ContentWriter& write)
-{
-    // Non-blocking open: a FIFO without a reader fails at once instead of hanging the caller.
-    FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-    if (fd.get() < 0 || ::fcntl(fd.get(), F_SETFL, 0) != 0)
-        return false;
-    return write(fd.get());
-}
+private:
+    FileDescriptor out_{-1};
+    std::unique_ptr<Backup> backup_;
+};
 
 } // namespace
+
+struct SafeSaveFile::State {
+    enum class Way { Rename, InPlace, Device } way = Way::Rename;
+    std::string target, folder, name;
+    bool hasOld = false;
+    struct stat old {};
+    std::unique_ptr<NewFile> file;
+    std::unique_ptr<InPlaceWrite> inPlace;
+    FileDescriptor device{-1};
+    off_t offset = 0;
+    off_t length = 0;
+
+    int fd() const
+    {
+        return way == Way::Rename ? file->fd() : way == Way::InPlace ? inPlace->fd() : device.get();
+    }
+
+    bool writeInPlaceFromNewFile(const SafeSaveOptions& options)
+    {
+        InPlaceWrite write;
+        off_t copied = 0;
+        return write.begin(target, folder, name, old, options.backupFolders) &&
+               copyContents(file->fd(), write.fd(), copied) && write.finish(copied);
+    }
+
+    bool putInPlace(const SafeSaveOptions& options)
+    {
+        if (::fsync(file->fd()) != 0)
+            return false;
+        if (file->putInPlace(target, name, hasOld)) {
+            syncFolder(folder);
+            return true;
+        }
+        // A mounted file cannot be renamed over: its new contents are copied into it.
+        if (errno == EBUSY && hasOld)
+            return writeInPlaceFromNewFile(options);
+        if (!file->unnamed() || errno == EEXIST)
+            return false;
+        // An unnamed file that cannot be linked (no /proc): a named copy of it instead.
+        NewFile named(folder, name, hasOld ? 0600 : 0666, false);
+        if (named.fd() < 0 || (hasOld && !carryOver(target, named.fd(), old)))
+            return hasOld && writeInPlaceFromNewFile(options);
+        off_t copied = 0;
+        if (!copyContents(file->fd(), named.fd(), copied) || ::fsync(named.fd()) != 0)
+            return false;
+        if (named.putInPlace(target, name, hasOld)) {
+            syncFolder(folder);
+            return true;
+        }
+        return errno == EBUSY && hasOld && writeInPlaceFromNewFile(options);
+    }
+};
+
+SafeSaveFile::SafeSaveFile(SafeSaveOptions options) : options_(std::move(options)) {}
+
+SafeSaveFile::~SafeSaveFile() = default;
+
+void SafeSaveFile::fail(int error, const char* words)
+{
+    if (error_ != 0)
+        return;   // the first failure is the one that tells why
+    error_ = error != 0 ? error : EIO;
+    words_ = words ? words : "";
+}
+
+bool SafeSaveFile::open(const std::string& fileName)
+{
+    state_.reset();
+    error_ = 0;
+    words_.clear();
+    auto s = std::make_unique<State>();
+    if (fileName.empty()) {
+        fail(ENOENT);
+        return false;
+    }
+    if (!resolveLinks(fileName, s->target)) {
+        fail(errno);
+        return false;
+    }
+    if (!splitName(s->target, s->folder, s->name)) {
+        fail(EISDIR, "is a folder");
+        return false;
+    }
+    if (::stat(s->target.c_str(), &s->old) != 0) {
+        if (errno != ENOENT) {
+            fail(errno);
+            return false;
+        }
+        s->file = std::make_unique<NewFile>(s->folder, s->name, 0666, options_.unnamedTemporary);
+        if (s->file->fd() < 0) {
+            fail(errno);
+            return false;
+        }
+        state_ = std::move(s);
+        return true;
+    }
+    if (S_ISDIR(s->old.st_mode)) {
+        fail(EISDIR, "is a folder");
+        return false;
+    }
+    // Judged with the effective ids, as open() judges: a file the user may not write is
+    // never replaced, even where its folder would let him replace it.
+    if (::faccessat(AT_FDCWD, s->target.c_str(), W_OK, AT_EACCESS) != 0) {
+        fail(errno);
+        return false;
+    }
+    if (!S_ISREG(s->old.st_mode)) {
+        // Non-blocking open: a FIFO without a reader fails at once instead of hanging the caller.
+        s->way = State::Way::Device;
+        s->device.reset(::open(s->target.c_str(), O_WRONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+        if (s->device.get() < 0) {
+            const bool unread = errno == ENXIO && S_ISFIFO(s->old.st_mode);
+            fail(errno, unread ? "is a FIFO that no program reads" : nullptr);
+            return false;
+        }
+        if (::fcntl(s->device.get(), F_SETFL, 0) != 0) {
+            fail(errno);
+            return false;
+        }
+        state_ = std::move(s);
+        return true;
+    }
+    s->hasOld = true;
+    if (s->old.st_nlink == 1 && !isMountPoint(s->target, s->folder, s->old)) {
+        // Until its owner, mode and attributes are those of the old file, only the user may
+        // open the new one.
+        s->file = std::make_unique<NewFile>(s->folder, s->name, 0600, options_.unnamedTemporary);
+        if (s->file->fd() >= 0 && carryOver(s->target, s->file->fd(), s->old)) {
+            state_ = std::move(s);
+            return true;
+        }
+        s->file.reset();
+    }
+    s->way = State::Way::InPlace;
+    s->inPlace = std::make_unique<InPlaceWrite>();
+    if (!s->inPlace->begin(s->target, s->folder, s->name, s->old, options_.backupFolders)) {
+        fail(errno);
+        return false;
+    }
+    state_ = std::move(s);
+    return true;
+}
+
+int SafeSaveFile::fd() const
+{
+    return state_ ? state_->fd() : -1;
+}
+
+bool SafeSaveFile::write(const void* data, std::size_t size)
+{
+    if (!state_ || error_ != 0) {
+        fail(EBADF);
+        return false;
+    }
+    if (!WriteFully(state_->fd(), data, size)) {
+        fail(errno);
+        return false;
+    }
+    state_->offset += off_t(size);
+    state_->length = std::max(state_->length, state_->offset);
+    return true;
+}
+
+bool SafeSaveFile::seek(off_t offset)
+{
+    if (!state_ || error_ != 0 || ::lseek(state_->fd(), offset, SEEK_SET) < 0)
+        return false;
+    state_->offset = offset;
+    return true;
+}
+
+off_t SafeSaveFile::offset() const
+{
+    return state_ ? state_->offset : 0;
+}
+
+off_t SafeSaveFile::length() const
+{
+    return state_ ? state_->length : 0;
+}
+
+bool SafeSaveFile::commit()
+{
+    // Whatever comes of it, the save is over; what is not put in place is thrown away.
+    std::unique_ptr<State> s = std::move(state_);
+    if (!s) {
+        fail(EBADF);
+        return false;
+    }
+    if (error_ != 0)
+        return false;
+    bool saved = false;
+    switch (s->way) {
+    case State::Way::Rename:
+        saved = s->putInPlace(options_);
+        break;
+    case State::Way::InPlace: {
+        // Writers given the descriptor itself write past what write() counted.
+        const off_t at = ::lseek(s->fd(), 0, SEEK_CUR);
+        saved = at >= 0 && s->inPlace->finish(std::max(at, s->length));
+        break;
+    }
+    case State::Way::Device:
+        // Devices and FIFOs that cannot be synced have nothing to wait for.
+        saved = ::fsync(s->device.get()) == 0 || errno == EINVAL || errno == EROFS || errno == ENOTSUP;
+        break;
+    }
+    if (!saved)
+        fail(errno);
+    return saved;
+}
+
+int SafeSaveFile::error() const
+{
+    return error_;
+}
+
+std::string SafeSaveFile::reason() const
+{
+    if (!words_.empty())
+        return words_;
+    return std::strerror(error_ != 0 ? error_ : EIO);
+}
 
 std::vector<std::string> SafeSaveOptions::DefaultBackupFolders()
 {
@@ -446,31 +662,28 @@ std::vector<std::string> SafeSaveOptions::DefaultBackupFolders()
 
 bool SaveFileSafely(const std::string& fileName, const ContentWriter& write, const SafeSaveOptions& options)
 {
-    std::string target, folder, name;
-    if (fileName.empty() || !resolveLinks(fileName, target) || !splitName(target, folder, name))
-        return false;
+    int error = 0;
+    {
+        SafeSaveFile file(options);
+        if (!file.open(fileName))
+            error = file.error();
+        else if (errno = 0; !write(file.fd()))
+            error = errno != 0 ? errno : EIO;
+        else if (!file.commit())
+            error = file.error();
+    }
+    // Set after the file is gone: putting the old contents back may change errno.
+    errno = error;
+    return error == 0;
+}
 
-    struct stat old;
-    if (::stat(target.c_str(), &old) != 0) {
-        if (errno != ENOENT)
-            return false;
-        return replaceByRename(target, folder, name, nullptr, write, options.unnamedTemporary) ==
-               Outcome::Saved;
-    }
-    if (S_ISDIR(old.st_mode))
-        return false;
-    // Judged with the effective ids, as open() judges: a file the user may not write is
-    // never replaced, even where its folder would let him replace it.
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-        return false;
-    if (!S_ISREG(old.st_mode))
-        return writeDeviceInPlace(target, write);
-    if (old.st_nlink == 1 && !isMountPoint(target, folder, old)) {
-        Outcome outcome = replaceByRename(target, folder, name, &old, write, options.unnamedTemporary);
-        if (outcome != Outcome::WriteInPlace)
-            return outcome == Outcome::Saved;
-    }
-    return writeRegularInPlace(target, folder, name, old, write, options);
+bool SaveFileSafely(const std::string& fileName, const void* data, std::size_t size, std::string& reason)
+{
+    SafeSaveFile file;
+    if (file.open(fileName) && file.write(data, size) && file.commit())
+        return true;
+    reason = file.reason();
+    return false;
 }
 
 bool WriteFully(int fd, const void* data, std::size_t size)

@@ -2,8 +2,11 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 // Puts the whole new contents into the open descriptor it is given, from its start; false on
 // the first failed write.
@@ -35,9 +38,53 @@ struct SafeSaveOptions {
 //   be had.
 // - A device or FIFO is written in place as it is; a FIFO without a reader fails at once.
 // - A new file gets the mode 0666 limited by the umask or the folder's default ACL.
-// True only when the new contents are complete and synced.
+// True only when the new contents are complete and synced; on false errno tells why.
 bool SaveFileSafely(const std::string& fileName, const ContentWriter& write,
                     const SafeSaveOptions& options = {});
+
+// The same save for contents that are at hand; false with the reason in words.
+bool SaveFileSafely(const std::string& fileName, const void* data, std::size_t size,
+                    std::string& reason);
+
+// The same save for contents made bit by bit, too large to be held or written by another
+// thread: open() chooses how the file is saved and gives the descriptor to write into;
+// commit() puts the new contents in place. Dropped before commit(), or after a failed
+// write, the file keeps its old contents (a device or FIFO keeps what it was sent).
+class SafeSaveFile {
+public:
+    explicit SafeSaveFile(SafeSaveOptions options = {});
+    SafeSaveFile(const SafeSaveFile&) = delete;
+    SafeSaveFile& operator=(const SafeSaveFile&) = delete;
+    ~SafeSaveFile();
+
+    // False when the file may not or cannot be saved (see reason()).
+    bool open(const std::string& fileName);
+    // Where the new contents go, from its start; -1 when not open.
+    int fd() const;
+    // Writes at the current offset; a failure is kept and fails the commit.
+    bool write(const void* data, std::size_t size);
+    // Moves the offset for writers that go back to fill in a size; false where the target
+    // cannot seek (a FIFO).
+    bool seek(off_t offset);
+    off_t offset() const;
+    // The length of the new contents: the furthest any write reached.
+    off_t length() const;
+    bool commit();
+    // The errno of the first failure of open(), a write or commit(); 0 when none failed.
+    int error() const;
+    // That failure in words.
+    std::string reason() const;
+
+    struct State;
+
+private:
+    void fail(int error, const char* words = nullptr);
+
+    SafeSaveOptions options_;
+    std::unique_ptr<State> state_;
+    int error_ = 0;
+    std::string words_;
+};
 
 // Writes all of data to fd at its current offset, going on after interruptions and short
 // writes; false on a failed write, with errno telling why.

@@ -7,6 +7,9 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -51,7 +54,83 @@ void restoreTextureIds(CDynArray& list, const std::vector<uint32_t>& ids)
         p->textureId = ids[i++];
 }
 
+// The camera of scene::SetProjection: 60 degrees high, 300 units in front of the scene's
+// origin, drawing from 1 to 500 units away.
+constexpr double kFieldOfView = 60.0;
+constexpr double kCameraDistance = 300.0;
+constexpr double kNearPlane = 1.0;
+constexpr double kFarPlane = 500.0;
+// Room left around a framed object, so its outline never touches the picture's edge.
+constexpr double kFrameMargin = 0.95;
+constexpr double kPi = 3.14159265358979323846;
+
+// Turns p as glRotatef would about the axis k (0, 1, 2) by the angle in degrees.
+void rotate(double p[3], int k, double degrees)
+{
+    const double a = degrees * kPi / 180.0, c = std::cos(a), s = std::sin(a);
+    const int i = (k + 1) % 3, j = (k + 2) % 3;
+    const double pi = p[i], pj = p[j];
+    p[i] = c * pi - s * pj;
+    p[j] = s * pi + c * pj;
+}
+
 } // namespace
+
+void FrameObject(CDynArray& list, PictureOptions& options)
+{
+    double lo[3], hi[3];
+    std::fill(lo, lo + 3, std::numeric_limits<double>::max());
+    std::fill(hi, hi + 3, -std::numeric_limits<double>::max());
+    for (const tElement* p = list.First(); p; p = p->next)
+        for (int k = 0; k < (p->isTriangle() ? 3 : 4); ++k)
+            for (int a = 0; a < 3; ++a)
+                if (std::isfinite(p->vertex[3 * k + a])) {
+                    lo[a] = std::min(lo[a], double(p->vertex[3 * k + a]));
+                    hi[a] = std::max(hi[a], double(p->vertex[3 * k + a]));
+                }
+    if (lo[0] > hi[0] || lo[1] > hi[1] || lo[2] > hi[2])
+        return;
+
+    // The sphere about the bounding box, which no turn of the object takes out of itself.
+    double centre[3], radius = 0;
+    for (int a = 0; a < 3; ++a) {
+        centre[a] = (lo[a] + hi[a]) / 2;
+        radius += (hi[a] - lo[a]) * (hi[a] - lo[a]) / 4;
+    }
+    radius = std::sqrt(radius);
+    // The half angles of the view up and across; the narrower one bounds the sphere.
+    const double up = kFieldOfView / 2 * kPi / 180.0;
+    const double across = std::atan(std::tan(up) * options.width / std::max(1, options.height));
+
+    // Where the pose puts the sphere now: Rx * Ry * Rz * T * S, as the renderer applies it.
+    ObjectPose& pose = options.pose;
+    const double scale[3] = {pose.scaleX, pose.scaleY, pose.scaleZ};
+    const double largest = std::max({std::fabs(scale[0]), std::fabs(scale[1]), std::fabs(scale[2])});
+    double at[3] = {pose.transX + scale[0] * centre[0], pose.transY + scale[1] * centre[1],
+                    pose.transZ + scale[2] * centre[2]};
+    rotate(at, 2, pose.rotZ);
+    rotate(at, 1, pose.rotY);
+    rotate(at, 0, pose.rotX);
+    const double r = largest * radius, depth = kCameraDistance - at[2];
+    const bool inView = depth - r >= kNearPlane && depth + r <= kFarPlane &&
+                        std::fabs(at[1]) * std::cos(up) + r <= depth * std::sin(up) &&
+                        std::fabs(at[0]) * std::cos(across) + r <= depth * std::sin(across);
+    if (inView)
+        return;
+
+    // Centred on the scene's origin and, when larger, sized to the largest sphere the view
+    // holds.
+    const double room = kFrameMargin * std::min({kCameraDistance * std::sin(std::min(up, across)),
+                                                 kCameraDistance - kNearPlane, kFarPlane - kCameraDistance});
+    const double factor = r > room ? room / r : 1.0;
+    if (factor < 1.0)
+        for (tElement* p = list.First(); p; p = p->next)
+            for (float& v : p->vertex)
+                v = float(v * factor);
+    pose.transX = float(-scale[0] * factor * centre[0]);
+    pose.transY = float(-scale[1] * factor * centre[1]);
+    pose.transZ = float(-scale[2] * factor * centre[2]);
+}
 
 bool RenderPicture(CDynArray& list, const PictureOptions& options, QImage& image,
                    std::string& error)

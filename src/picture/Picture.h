@@ -10,8 +10,8 @@
 // What a picture of an object shows. The defaults are the main window's at start-up, so a
 // picture at the view's size equals the view's first frame.
 struct PictureOptions {
-    int width = 523;              // pixels
-    int height = 530;
+    int width = kViewDesignWidth;    // pixels
+    int height = kViewDesignHeight;
     ObjectPose pose;              // turned, moved and sized as the window's transform does
     ViewOptions view;             // render switches (ground and axes among them) and light position
     int ambient = 3;              // light track bar positions, 1..10
@@ -21,6 +21,12 @@ struct PictureOptions {
     // folder an object was opened from; empty: the current folder.
     std::string textureFolder;
 };
+
+// Leaves object and pose as they are when the whole object lies in the picture with them,
+// and otherwise moves the object to the middle and sizes it down until it does, whatever
+// its size and place. The corners themselves are sized, not the pose: the view's light
+// takes the length of the normals it is given, which a sized pose would change.
+void FrameObject(CDynArray& list, PictureOptions& options);
 
 // Draws the object with the window's own scene code into an offscreen OpenGL context, with
 // no display. Textured records get their bitmaps as in the window (names relative to the

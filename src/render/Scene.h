@@ -10,6 +10,11 @@ struct ObjectPose {
     float scaleX = 1.0f, scaleY = 1.0f, scaleZ = 1.0f;
 };
 
+// The view's size in logical pixels while the main window has its designed size. Pictures
+// take it as their default, so that one at that size equals the view's first frame.
+inline constexpr int kViewDesignWidth = 523;
+inline constexpr int kViewDesignHeight = 529;
+
 // The ground's first three corners; the shadow matrix flattens onto their plane.
 extern const float kGroundPlanePoints[9];
 

@@ -2,11 +2,12 @@
 #include "CommandLine.h"
 #include "ObjectFile.h"
 #include "Picture.h"
+#include "SafeSave.h"
 #include "Version.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
@@ -26,8 +27,9 @@ void usage(std::FILE* out)
     std::fprintf(out,
                  "Usage: %s -s SIZE IN.3do OUT.png\n"
                  "Draws a picture of a 3D-Vorlan object, as the program's view shows it at\n"
-                 "start-up, at most SIZE pixels wide and high, and writes it as PNG to OUT.\n"
-                 "Needs no display.\n\n"
+                 "start-up (moved and made smaller where the view would not show all of it),\n"
+                 "at most SIZE pixels wide and high, and writes it as PNG to OUT. Needs no\n"
+                 "display.\n\n"
                  "  -s, --size SIZE  largest side of the picture in pixels (1 to %d)\n"
                  "  -h, --help       show this help and exit\n"
                  "  -V, --version    show the version and exit\n",
@@ -87,7 +89,6 @@ int main(int argc, char** argv)
         return fail("", "usage: " + std::string(kProgram) + " -s SIZE IN.3do OUT.png");
 
     const std::string in = files[0];
-    const QString out = QFile::decodeName(files[1]);
     struct stat info {};
     if (stat(in.c_str(), &info) != 0)
         return fail(in, std::strerror(errno));
@@ -97,9 +98,11 @@ int main(int argc, char** argv)
         return fail(in, std::strerror(errno));
 
     CDynArray list;
-    // Textures are loaded in the picture's own context, so the reader loads none.
-    if (!ReadObjectFile(in, list, TextureLoader()))
-        return fail(in, "cannot be read as an object file");
+    std::string error;
+    // A file manager asks for a picture of anything named .3do; only a true object file gets
+    // one. Textures are loaded in the picture's own context, so the reader loads none.
+    if (!ReadObjectFileStrictly(in, list, TextureLoader(), error))
+        return fail(in, error);
     if (list.Count() == 0)
         return fail(in, "holds no complete polygon record");
 
@@ -117,21 +120,21 @@ int main(int argc, char** argv)
     options.textureFolder = QFile::encodeName(QFileInfo(QFile::decodeName(in.c_str())).absolutePath())
                                 .toStdString();
 
+    FrameObject(list, options);
+
     QImage image;
-    std::string error;
     if (!RenderPicture(list, options, image, error))
         return fail(in, error);
 
-    // Written beside OUT and renamed over it, so OUT is never left half-written.
-    QSaveFile file(out);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(files[1], file.errorString().toStdString());
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
-        return fail(files[1], writer.errorString().toStdString());
-    }
-    if (!file.commit())
-        return fail(files[1], file.errorString().toStdString());
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
+        return fail(in, "the picture cannot be encoded as PNG: " + writer.errorString().toStdString());
+    // Through the program's one safe save: OUT is never left half-written, a link is followed
+    // and a device or FIFO is written into, not replaced.
+    if (!SaveFileSafely(files[1], png.constData(), std::size_t(png.size()), error))
+        return fail(files[1], error);
     return 0;
 }

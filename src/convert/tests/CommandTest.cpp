@@ -32,7 +32,8 @@ std::string slurp(const std::string& file)
     return text.str();
 }
 
-Outcome run(const std::vector<std::string>& args, const TempDir& dir)
+// Runs the program as the user `as` when it is not 0.
+Outcome run(const std::vector<std::string>& args, const TempDir& dir, uid_t as = 0)
 {
     const std::string out = dir.file(".stdout"), err = dir.file(".stderr");
     pid_t pid = ::fork();
@@ -41,6 +42,8 @@ Outcome run(const std::vector<std::string>& args, const TempDir& dir)
         int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(o, 1);
         ::dup2(e, 2);
+        if (as != 0 && (::setgid(as) != 0 || ::setuid(as) != 0))
+            ::_exit(126);
         std::vector<char*> argv{const_cast<char*>(CONVERT_PROGRAM)};
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -217,6 +220,125 @@ TEST(ConvertCommand, PictureOfAnObject)
     EXPECT_GT(qGreen(corner), qRed(corner));
     EXPECT_GT(qGreen(corner), qBlue(corner));
     EXPECT_NE(bare.pixel(0, 47), withGround.pixel(0, 47));
+}
+
+TEST(ConvertCommand, DefaultPictureIsTheViewsSize)
+{
+    TempDir dir;
+    Outcome r = run({kExamples + "/cube.3do", dir.file("cube.png")}, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(QImage(QString::fromStdString(dir.file("cube.png"))).size(), QSize(523, 529));
+}
+
+TEST(ConvertCommand, BatchRefusesOutputsTwoInputsWouldShare)
+{
+    TempDir dir;
+    for (const char* folder : {"a", "b", "out"})
+        ::mkdir(dir.file(folder).c_str(), 0755);
+    const std::string tri = "v 0 0 0\nv 4 0 0\nv 0 4 0\nf 1 2 3\n";
+    std::ofstream(dir.file("a/cube.obj")) << tri;
+    std::ofstream(dir.file("b/cube.obj")) << tri;
+    std::ofstream(dir.file("cube.off")) << "OFF\n3 1 0\n0 0 0\n4 0 0\n0 4 0\n3 0 1 2\n";
+    std::ofstream(dir.file("other.obj")) << tri;
+    Outcome r = run({"-q", "-o", dir.file("out"), "--to", "3do", dir.file("other.obj"), dir.file("a/cube.obj"),
+                     dir.file("b/cube.obj"), dir.file("cube.off")},
+                    dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(listFolder(dir.file("out")).size(), 0u) << "nothing converted, not even other.obj";
+    std::istringstream lines(r.err);
+    std::string line;
+    for (const char* second : {"b/cube.obj", "cube.off"}) {
+        ASSERT_TRUE(std::getline(lines, line)) << r.err;
+        EXPECT_EQ(line.rfind("3dvorlan-convert: " + dir.file("out/cube.3do") + ": ", 0), 0u) << line;
+        EXPECT_NE(line.find(dir.file("a/cube.obj")), std::string::npos) << line;
+        EXPECT_NE(line.find(dir.file(second)), std::string::npos) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << r.err;
+}
+
+TEST(ConvertCommand, OutputsKeepWhatTheyWriteTo)
+{
+    TempDir dir;
+    ::mkdir(dir.file("real").c_str(), 0755);
+    // More triangles than the converter keeps in memory, so the object file is streamed.
+    {
+        std::ofstream big(dir.file("big.obj"));
+        big << "v 0 0 0\nv 4 0 0\nv 0 4 0\n";
+        for (int i = 0; i < 70000; ++i)
+            big << "f 1 2 3\n";
+    }
+    const std::string cube = kExamples + "/cube.3do";
+    const struct {
+        std::string in, name;
+    } outputs[] = {{cube, "cube.obj"}, {cube, "cube.png"}, {cube, "cube.glb"}, {dir.file("big.obj"), "big.3do"}};
+    for (const auto& o : outputs) {
+        SCOPED_TRACE(o.name);
+        writeBytes(dir.file("real/" + o.name), {'o', 'l', 'd'});
+        ASSERT_EQ(::symlink(("real/" + o.name).c_str(), dir.file(o.name).c_str()), 0);
+        Outcome r = run({"-q", o.in, dir.file(o.name)}, dir);
+        EXPECT_EQ(r.status, 0) << r.err;
+        struct stat st;
+        ASSERT_EQ(::lstat(dir.file(o.name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+        EXPECT_GT(readBytes(dir.file("real/" + o.name)).size(), 3u) << "its target holds the output";
+    }
+    EXPECT_EQ(readBytes(dir.file("real/big.3do")).size(), 70000u * 136);
+
+    // A file the user may not write is refused, not replaced; root may write any, so for
+    // root it is another user who tries.
+    writeBytes(dir.file("theirs.png"), {'o', 'l', 'd'});
+    ASSERT_EQ(::chmod(dir.file("theirs.png").c_str(), 0444), 0);
+    const uid_t someone = ::geteuid() == 0 ? 65534 : 0;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    Outcome theirs = run({cube, dir.file("theirs.png")}, dir, someone);
+    EXPECT_EQ(theirs.status, 1);
+    EXPECT_EQ(theirs.err, "3dvorlan-convert: " + dir.file("theirs.png") + ": Permission denied\n");
+    EXPECT_EQ(readBytes(dir.file("theirs.png")), Bytes({'o', 'l', 'd'}));
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
+
+    // A FIFO no program reads is refused at once and stays a FIFO.
+    ASSERT_EQ(::mkfifo(dir.file("pipe.png").c_str(), 0600), 0);
+    Outcome r = run({cube, dir.file("pipe.png")}, dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "3dvorlan-convert: " + dir.file("pipe.png") + ": is a FIFO that no program reads\n");
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.file("pipe.png").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(ConvertCommand, ImportFailuresAreToldInTheProgramsWords)
+{
+    TempDir dir;
+    std::ofstream(dir.file("points.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1\nf 2\n";
+    std::ofstream(dir.file("lines.obj")) << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2\n";
+    std::ofstream(dir.file("text.glb")) << "not a model";
+    std::ofstream(dir.file("text.ply")) << "not a model\n";
+    const struct {
+        const char* file;
+        std::string reason;
+    } cases[] = {
+        {"points.obj", "holds only points or lines, no faces\n"},
+        {"lines.obj", "holds only points or lines, no faces\n"},
+        {"text.glb", "unknown or unsupported file format\n"},
+        // The library's own words only after the program's.
+        {"text.ply", "is broken, truncated or of another format (Invalid .ply file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        Outcome r = run({dir.file(c.file), dir.file("o.3do")}, dir);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err.rfind("3dvorlan-convert: " + dir.file(c.file) + ": " + c.reason, 0), 0u) << r.err;
+    }
+}
+
+TEST(ConvertCommand, LinesAmongFacesAreSkipped)
+{
+    TempDir dir;
+    std::ofstream(dir.file("mixed.obj")) << "v 0 0 0\nv 4 0 0\nv 0 4 0\nf 1 2 3\nf 1 2\n";
+    Outcome r = run({dir.file("mixed.obj"), dir.file("mixed.3do")}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("1 polygons (1 triangles, 0 quads)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1 points or lines skipped"), std::string::npos) << r.out;
 }
 
 } // namespace

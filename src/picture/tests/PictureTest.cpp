@@ -148,7 +148,7 @@ TEST_F(PictureTest, OptionsOutOfRangeAreRefusedWithAReason)
     };
     PictureOptions o;
     o.width = 0;
-    refused(o, "picture size 0 x 530");
+    refused(o, "picture size 0 x 529");
     o.width = 100;
     o.height = 1000000;
     refused(o, "picture size 100 x 1000000 is outside");
