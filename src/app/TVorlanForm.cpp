@@ -19,8 +19,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEvent>
-#include <QFocusEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -249,6 +247,8 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
 
 TVorlanForm::~TVorlanForm()
 {
+    // The controls going away move the focus; the window is half gone by then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     Timer1->setEnabled(false);
     // The GL context goes first, with the view; the polygon list clears itself afterwards.
     delete GLPanelHost;   // and the view window it holds
@@ -454,7 +454,8 @@ void TVorlanForm::createControlGroup(QWidget* parent)
     TrackBar1 = makeTrackBar(GroupBox1, "TrackBar1", QRect(2, 263, 77, 27), 3);
     setHint(TrackBar1, "Speed/Multiplier");
     connect(TrackBar1, &QSlider::valueChanged, this, &TVorlanForm::TrackBar1Change);
-    TrackBar1->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { focusMoved(now); });
 
     btnAuto = makeButton(GroupBox1, "btnAuto", "Auto", QRect(9, 297, 45, 20));
     setHint(btnAuto, "Autorotate object");
@@ -682,17 +683,17 @@ void TVorlanForm::btnResetControlClick()
     DrawScene();
 }
 
-bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
+void TVorlanForm::focusMoved(QWidget* now)
 {
-    // Leaving the track bar is the focus going to another control; a menu or another window
-    // borrowing the focus for a while gives it back to the track bar afterwards.
-    if (watched == TrackBar1 && event->type() == QEvent::FocusOut) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
-            reason != Qt::ActiveWindowFocusReason)
-            TrackBar1Exit();
-    }
-    return QMainWindow::eventFilter(watched, event);
+    // Leaving the track bar is another control of this window taking the focus. A menu, the
+    // menu bar or another window borrowing it for a while is not: the track bar is left when
+    // the focus goes on from them to another control, however the menu was closed.
+    if (!now || now->window() != this || qobject_cast<QMenuBar*>(now))
+        return;
+    const bool leftTrackBar = lastFocusedControl_ == TrackBar1 && now != TrackBar1;
+    lastFocusedControl_ = now;
+    if (leftTrackBar)
+        TrackBar1Exit();
 }
 
 int TVorlanForm::speed() const { return TrackBar1->value(); }

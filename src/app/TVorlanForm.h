@@ -10,6 +10,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <memory>
 #include <vector>
@@ -124,9 +125,6 @@ public:
     void ToggleAutoRotation();
     void ResetObject();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     // MotionHost
     int speed() const override;
@@ -150,6 +148,7 @@ private:
     void createLightGroup(QWidget* client);
     void loadImages();
 
+    void focusMoved(QWidget* now);
     void FormCreateContext();   // the GL steps of start-up, when the view's context exists
     void FormResize(int clientWidth, int clientHeight);
     void GLPanelResize(int width, int height);
@@ -187,6 +186,9 @@ private:
     long framesDrawn_ = 0;
 
     std::array<QIcon, 19> ImageList1;
+    // The control of this window that had the focus last; menus and other windows only
+    // borrow it.
+    QPointer<QWidget> lastFocusedControl_;
 
 public:
     // Controls, named as the window's design names them.

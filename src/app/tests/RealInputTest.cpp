@@ -239,4 +239,22 @@ TEST_F(RealInputTest, ReturnOrEscClosesTheErrorBoxOfACellForGood)
     EXPECT_EQ(dialogs.messages.size(), 2u) << "closed with Esc";
 }
 
+// One Esc closes a menu but leaves the menu bar with the focus; the focus going on from there
+// to another control is leaving the track bar all the same.
+TEST_F(RealInputTest, AClickAfterOneEscFromAMenuClearsTheSpeed)
+{
+    auto* speed = find<QSlider>("TrackBar1");
+    speed->setFocus();
+    key("Right");
+    ASSERT_EQ(form->statusText(), "4");
+    key("alt+f");
+    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
+    key("Escape");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    ASSERT_FALSE(speed->hasFocus());
+    pointAt(find<QPushButton>("AutomodeButton"), QPoint(4, 4));
+    xdo({"click", "1"});
+    EXPECT_EQ(form->statusText(), "");
+}
+
 } // namespace
