@@ -894,10 +894,5 @@ void TVorlanForm::HelpContentsExecute()
 
 void TVorlanForm::HelpAboutExecute()
 {
-    // setGeometry places the client area, move() would place the frame.
-    const QSize client = AboutForm->size();
-    AboutForm->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
-                                                                   client.height() / 2),
-                                 client));
-    AboutForm->exec();
+    AboutForm->execCentredOn(this);
 }
