@@ -573,7 +573,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
-    GroupBox3->polygonListBox()->appendEntries(1);
+    GroupBox3->polygonListBox()->appendShownEntry();
     return true;
 }
 
