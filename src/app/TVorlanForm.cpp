@@ -685,10 +685,13 @@ void TVorlanForm::btnResetControlClick()
 
 void TVorlanForm::focusMoved(QWidget* now)
 {
-    // Leaving the track bar is another control of this window taking the focus. A menu, the
-    // menu bar or another window borrowing it for a while is not: the track bar is left when
-    // the focus goes on from them to another control, however the menu was closed.
-    if (!now || now->window() != this || qobject_cast<QMenuBar*>(now))
+    // Leaving the track bar is another control of this window taking the focus, or none
+    // while the window stays active. A menu, the menu bar or another window borrowing it for
+    // a while is not: the track bar is left when the focus goes on from them to another
+    // control, however the menu was closed.
+    const bool ownControl = now ? now->window() == this && !qobject_cast<QMenuBar*>(now)
+                                : isActiveWindow();
+    if (!ownControl)
         return;
     const bool leftTrackBar = lastFocusedControl_ == TrackBar1 && now != TrackBar1;
     lastFocusedControl_ = now;
