@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins
           libgl-dev libglu1-mesa-dev libx11-dev libgl1-mesa-dri libgtest-dev libacl1-dev
           xvfb xauth fonts-dejavu-core xdotool
+          # A window manager for the tests that look at where windows' frames are placed.
+          openbox
           libegl-dev libegl-mesa0
           shared-mime-info xdg-utils libfile-mimeinfo-perl libglib2.0-bin man-db
           libassimp-dev assimp-utils assimp-testmodels time

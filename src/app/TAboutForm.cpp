@@ -3,10 +3,22 @@
 #include "Version.h"
 
 #include <QLabel>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSvgRenderer>
+
+namespace {
+
+// Where a frame of the given size goes to be centred on the owner's frame.
+QPoint centredTopLeft(const QRect& owner, const QSize& frame)
+{
+    return owner.topLeft() +
+           QPoint((owner.width() - frame.width()) / 2, (owner.height() - frame.height()) / 2);
+}
+
+} // namespace
 
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
 {
@@ -62,6 +74,33 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     ok->setGeometry(52, 268, 75, 25);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &TAboutForm::OKClick);
+}
+
+int TAboutForm::execCentredOn(const QWidget* owner)
+{
+    ownerFrame_ = owner->frameGeometry();
+    // Until the window manager has framed the dialog once, the owner's frame stands in for
+    // its own: the same window manager draws both. A top-level move() places the frame.
+    settling_ = !frameKnown();
+    QSize frame = frameGeometry().size();
+    if (settling_)
+        frame += owner->frameGeometry().size() - owner->geometry().size();
+    move(centredTopLeft(ownerFrame_, frame));
+    return exec();
+}
+
+void TAboutForm::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    // Once the real frame is known, a guess that was off is put right, once: a dialog's frame
+    // may differ from the main window's (no resize border, for one), and any later move is
+    // the user's.
+    if (!settling_ || !isVisible() || !frameKnown())
+        return;
+    settling_ = false;
+    const QPoint wanted = centredTopLeft(ownerFrame_, frameGeometry().size());
+    if (frameGeometry().topLeft() != wanted)
+        move(wanted);
 }
 
 void TAboutForm::OKClick()

@@ -22,7 +22,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QEvent>
-#include <QFocusEvent>
 #include <QFile>
 #include <QFrame>
 #include <QGroupBox>
@@ -259,6 +258,8 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
 
 TVorlanForm::~TVorlanForm()
 {
+    // The controls going away move the focus; the window is half gone by then.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
     Timer1->setEnabled(false);
     // The GL context goes first, with the view; the polygon list clears itself afterwards.
     delete GLPanelHost;   // and the view window it holds
@@ -464,7 +465,8 @@ void TVorlanForm::createControlGroup(QWidget* parent)
     TrackBar1 = makeTrackBar(GroupBox1, "TrackBar1", QRect(2, 263, 77, 27), 3);
     setHint(TrackBar1, "Speed/Multiplier");
     connect(TrackBar1, &QSlider::valueChanged, this, &TVorlanForm::TrackBar1Change);
-    TrackBar1->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget*, QWidget* now) { focusMoved(now); });
 
     btnAuto = makeButton(GroupBox1, "btnAuto", "Auto", QRect(9, 297, 45, 20));
     setHint(btnAuto, "Autorotate object");
@@ -582,7 +584,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
-    GroupBox3->polygonListBox()->appendEntries(1);
+    GroupBox3->polygonListBox()->appendShownEntry();
     return true;
 }
 
@@ -692,6 +694,22 @@ void TVorlanForm::btnResetControlClick()
     DrawScene();
 }
 
+void TVorlanForm::focusMoved(QWidget* now)
+{
+    // Leaving the track bar is another control of this window taking the focus, or none
+    // while the window stays active. A menu, the menu bar or another window borrowing it for
+    // a while is not: the track bar is left when the focus goes on from them to another
+    // control, however the menu was closed.
+    const bool ownControl = now ? now->window() == this && !qobject_cast<QMenuBar*>(now)
+                                : isActiveWindow();
+    if (!ownControl)
+        return;
+    const bool leftTrackBar = lastFocusedControl_ == TrackBar1 && now != TrackBar1;
+    lastFocusedControl_ = now;
+    if (leftTrackBar)
+        TrackBar1Exit();
+}
+
 bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == GLPanel) {
@@ -706,14 +724,6 @@ bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
         default:
             break;
         }
-    }
-    // Leaving the track bar is the focus going to another control; a menu or another window
-    // borrowing the focus for a while gives it back to the track bar afterwards.
-    if (watched == TrackBar1 && event->type() == QEvent::FocusOut) {
-        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason &&
-            reason != Qt::ActiveWindowFocusReason)
-            TrackBar1Exit();
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -970,10 +980,5 @@ void TVorlanForm::HelpContentsExecute()
 
 void TVorlanForm::HelpAboutExecute()
 {
-    // setGeometry places the client area, move() would place the frame.
-    const QSize client = AboutForm->size();
-    AboutForm->setGeometry(QRect(frameGeometry().center() - QPoint(client.width() / 2,
-                                                                   client.height() / 2),
-                                 client));
-    AboutForm->exec();
+    AboutForm->execCentredOn(this);
 }

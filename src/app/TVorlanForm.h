@@ -10,6 +10,7 @@
 
 #include <QIcon>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -161,6 +162,7 @@ private:
     void createLightGroup(QWidget* client);
     void loadImages();
 
+    void focusMoved(QWidget* now);
     void FormCreateContext();   // the GL steps of start-up, when the view's context exists
     void FormResize(int clientWidth, int clientHeight);
     void GLPanelResize(int width, int height);
@@ -200,6 +202,9 @@ private:
     long framesDrawn_ = 0;
 
     std::array<QIcon, 19> ImageList1;
+    // The control of this window that had the focus last; menus and other windows only
+    // borrow it.
+    QPointer<QWidget> lastFocusedControl_;
 
 public:
     // Controls, named as the window's design names them.

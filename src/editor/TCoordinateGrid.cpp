@@ -2,11 +2,13 @@
 
 #include <QPalette>
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPersistentModelIndex>
+#include <QSet>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -43,6 +45,56 @@ bool isBackwardTab(const QKeyEvent* event)
 }
 
 } // namespace
+
+// A message box that the release hook shows takes the keyboard until it closes, and Return or
+// Esc close it on their press: the key is still down when the box has gone, and its release
+// comes to the grid, where it would run the hook again and bring the box straight back. This
+// notes the keys pressed while the hook runs and drops the release of each that is still down
+// afterwards if it comes to the grid; the next key of the user's own is the grid's again.
+class KeysClosingABox : public QObject {
+public:
+    explicit KeysClosingABox(QWidget* grid) : QObject(grid), grid_(grid) {}
+
+    void beginHook()
+    {
+        inHook_ = true;
+        qApp->installEventFilter(this);
+    }
+    void endHook()
+    {
+        inHook_ = false;
+        if (down_.isEmpty())
+            qApp->removeEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
+            return false;
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if (key->isAutoRepeat())
+            return false;
+        if (type == QEvent::KeyPress) {
+            if (inHook_)
+                down_.insert(key->key());
+            return false;
+        }
+        // The window's own delivery comes first and hands the key on to its focus widget.
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (!widget || !down_.remove(key->key()) || inHook_)
+            return false;
+        if (down_.isEmpty())
+            qApp->removeEventFilter(this);
+        return widget == grid_ || grid_->isAncestorOf(widget);
+    }
+
+private:
+    QWidget* grid_;
+    QSet<int> down_;   // pressed while the hook ran, not yet released
+    bool inHook_ = false;
+};
 
 // The in-place editor: a frameless line edit whose every change goes into its cell at once,
 // and whose keys go through the grid's hooks before the line edit or the delegate's own
@@ -88,10 +140,8 @@ protected:
             if (grid_->filterTypedKey(key))
                 return true;
         } else if (event->type() == QEvent::KeyRelease) {
-            auto* key = static_cast<QKeyEvent*>(event);
             // Consumed here, or it would travel on to the grid and be cleaned up twice.
-            if (!key->isAutoRepeat() && grid_->onKeyUp)
-                grid_->onKeyUp(key->key());
+            grid_->keyReleased(static_cast<QKeyEvent*>(event));
             return true;
         }
         return QStyledItemDelegate::eventFilter(object, event);
@@ -101,7 +151,8 @@ private:
     TCoordinateGrid* grid_;
 };
 
-TCoordinateGrid::TCoordinateGrid(QWidget* parent) : QTableWidget(kRows, kColumns, parent)
+TCoordinateGrid::TCoordinateGrid(QWidget* parent)
+    : QTableWidget(kRows, kColumns, parent), keysClosingABox_(new KeysClosingABox(this))
 {
     setItemDelegate(new CellEditorDelegate(this));
     horizontalHeader()->hide();
@@ -234,9 +285,17 @@ void TCoordinateGrid::keyPressEvent(QKeyEvent* event)
 
 void TCoordinateGrid::keyReleaseEvent(QKeyEvent* event)
 {
-    if (!event->isAutoRepeat() && onKeyUp)
-        onKeyUp(event->key());
+    keyReleased(event);
     event->accept();
+}
+
+void TCoordinateGrid::keyReleased(const QKeyEvent* event)
+{
+    if (event->isAutoRepeat() || !onKeyUp)
+        return;
+    keysClosingABox_->beginHook();
+    onKeyUp(event->key());
+    keysClosingABox_->endHook();
 }
 
 void TCoordinateGrid::mousePressEvent(QMouseEvent* event)

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class KeysClosingABox;
 class QLineEdit;
 
 // The coordinate grid: a heading row ("X", "Y", "Z") and a heading column ("P1" to "P4")
@@ -21,7 +22,8 @@ public:
 
     // Called for a typed character; setting it to a null character discards it.
     std::function<void(QChar& key)> onKeyPress;
-    // Called on every key release (auto-repeat excluded) with the Qt key code.
+    // Called on every key release (auto-repeat excluded) with the Qt key code; not for the
+    // release of a key whose press closed a box that this hook showed.
     std::function<void(int key)> onKeyUp;
 
     QString cell(int col, int row) const;
@@ -51,10 +53,12 @@ protected:
 
 private:
     friend class CellEditorDelegate;
+    void keyReleased(const QKeyEvent* event);
     // Runs the press hook for a key with text; true when the key was discarded.
     bool filterTypedKey(QKeyEvent* event);
     bool isHeading(const QModelIndex& index) const;
 
+    KeysClosingABox* keysClosingABox_ = nullptr;
     int pointRows_ = 3;
     bool pressedOnCurrent_ = false;
 };

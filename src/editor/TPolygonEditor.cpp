@@ -449,7 +449,7 @@ void TPolygonEditor::btnAddClick()
                                  MessageIcon::Warning, MessageButtons::Ok);
             return;
         }
-        lbPolygon_->appendEntries(1);
+        lbPolygon_->appendShownEntry();
         ClearEditorInputs();
         btnNew_->setEnabled(true);
         state_.mode = EditorMode::Idle;

@@ -126,6 +126,12 @@ QString TPolygonListBox::text(int row) const
     return model_->data(model_->index(row), Qt::DisplayRole).toString();
 }
 
+void TPolygonListBox::appendShownEntry()
+{
+    appendEntries(1);
+    scrollTo(rowIndex(count() - 1));
+}
+
 int TPolygonListBox::currentRow() const
 {
     const QModelIndex current = currentIndex();

@@ -56,6 +56,9 @@ public:
     // Entry changes, each in the same step as the change of the polygon list.
     void clear() { model_->clear(); }
     void appendEntries(int count) { model_->appendRows(count); }
+    // The entry of a polygon the user added: appended and scrolled into view, however far
+    // the list was scrolled away from its end.
+    void appendShownEntry();
     void removeEntry(int row) { model_->removeEntry(row); }
     void entryChanged(int row) { model_->entryChanged(row); }
 

@@ -1,5 +1,6 @@
 // What the window looks like where the style or the window system would otherwise decide:
-// group-box frames, the tool bar's indent, where the manual and About open.
+// group-box frames, the tool bar's indent, where the manual and About open (also under a real
+// window manager's frames).
 #include "FormFixture.h"
 
 #include "TAboutForm.h"
@@ -7,13 +8,31 @@
 #include "THelpWindow.h"
 
 #include <QGroupBox>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 
+#include <X11/Xlib.h>
+
 namespace {
 
 class LookTest : public FormTest {};
+
+// A window's frame as the window manager placed it: the ancestor just below the root.
+QRect frameOnScreen(Display* display, WId id)
+{
+    Window w = Window(id), root = 0, parent = 0, *children = nullptr;
+    for (unsigned n = 0; XQueryTree(display, w, &root, &parent, &children, &n); w = parent) {
+        XFree(children);
+        if (parent == root)
+            break;
+    }
+    XWindowAttributes a;
+    XGetWindowAttributes(display, w, &a);
+    return {a.x, a.y, a.width + 2 * a.border_width, a.height + 2 * a.border_width};
+}
 
 // The first row from the top, at column x of the picture, that is not the background.
 int firstDrawnRow(const QImage& picture, int x, QRgb background)
@@ -112,7 +131,56 @@ TEST_F(LookTest, ManualAndAboutOpenOverTheMainWindow)
     form->HelpAboutExecute();
     EXPECT_EQ(client.size(), QSize(180, 302));
     EXPECT_LE((client.center() - form->frameGeometry().center()).manhattanLength(), 2)
-        << "the client area, not the frame, is centred";
+        << "without a window manager the frame is the client area";
+}
+
+// The About dialog's frame is centred on the main window's frame, as a window manager draws
+// them; before, its client area was, and the frame sat half a title bar too high.
+TEST_F(LookTest, AboutFrameIsCentredOnTheMainWindowFrameOfAWindowManager)
+{
+    const std::unique_ptr<Display, int (*)(Display*)> connection(XOpenDisplay(nullptr), XCloseDisplay);
+    Display* display = connection.get();
+    ASSERT_NE(display, nullptr);
+    const auto framed = [&] { return frameOnScreen(display, form->winId()) != form->geometry(); };
+    QProcess openbox;   // only when the display has no window manager of its own
+    if (!framed() && !QStandardPaths::findExecutable("openbox").isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("LD_PRELOAD");   // a sanitizer's runtime is for our own programs
+        openbox.setProcessEnvironment(env);
+        openbox.start("openbox", {"--sm-disable"});
+        EXPECT_TRUE(QTest::qWaitFor(framed, 5000));
+    }
+    if (!framed())
+        GTEST_SKIP() << "no window manager (scripts/deps.sh installs openbox)";
+    // The first time the dialog's frame is not known before it shows; the second time it is.
+    for (const QPoint at : {QPoint(200, 150), QPoint(90, 60)}) {
+        form->move(at);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return form->frameGeometry() == frameOnScreen(display, form->winId()); }, 3000))
+            << "Qt knows where the main window's frame is";
+        // Looked at once the window manager has framed the dialog and it has stayed put.
+        QRect about, main;
+        int polls = 0, still = 0;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const QRect now = frameOnScreen(display, form->aboutForm()->winId());
+            still = now == about && now.size() != form->aboutForm()->size() ? still + 1 : 0;
+            about = now;
+            if (still == 5 || ++polls == 100) {
+                main = frameOnScreen(display, form->winId());
+                form->aboutForm()->reject();
+            }
+        });
+        poll.start(50);
+        form->HelpAboutExecute();
+        poll.stop();
+        EXPECT_LE(std::abs(2 * about.x() + about.width() - 2 * main.x() - main.width()), 1);
+        EXPECT_LE(std::abs(2 * about.y() + about.height() - 2 * main.y() - main.height()), 1)
+            << "about " << about.y() << "+" << about.height() << ", main " << main.y() << "+"
+            << main.height();
+    }
+    openbox.terminate();
+    openbox.waitForFinished(3000);
 }
 
 } // namespace

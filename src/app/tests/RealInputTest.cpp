@@ -1,6 +1,7 @@
 // Faults that live in how the X server and Qt deliver events (mouse grabs taken by a menu,
-// the item view's delayed edit, the wheel, the menu bar taking the focus): driven with real
-// X events through xdotool, which QTest's events, sent straight to a widget, cannot show.
+// the item view's delayed edit, the wheel, the menu bar taking the focus, a key whose press
+// closed a box and whose release comes after it): driven with real X events through xdotool,
+// which QTest's events, sent straight to a widget, cannot show.
 #include "FormFixture.h"
 
 #include "TBitBtn.h"
@@ -11,8 +12,11 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QTimer>
 
 #include <algorithm>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -26,14 +30,25 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 2000)) << "keys need the focus";
     }
 
+    void TearDown() override
+    {
+        for (auto& p : meanwhile)
+            p->waitForFinished(5000);
+        FormTest::TearDown();
+    }
+
+    static QProcessEnvironment xdoEnvironment()
+    {
+        // A sanitizer build preloads its runtime for our own programs; xdotool is not ours.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("LD_PRELOAD"));
+        return env;
+    }
     // One xdotool command; the events it makes are then handled by this process.
     void xdo(const QStringList& args, int settleMs = 60)
     {
         QProcess p;
-        // A sanitizer build preloads its runtime for our own programs; xdotool is not ours.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("LD_PRELOAD"));
-        p.setProcessEnvironment(env);
+        p.setProcessEnvironment(xdoEnvironment());
         p.start(QStringLiteral("xdotool"), args);
         ASSERT_TRUE(p.waitForFinished(5000));
         ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -46,6 +61,27 @@ protected:
     }
     void pointAt(QWidget* w) { pointAt(w, w->rect().center()); }
     void key(const char* keys) { xdo({"key", QString::fromLatin1(keys)}); }
+    // An xdotool command that goes on while this process handles events, in a modal box's own
+    // loop for one.
+    void xdoMeanwhile(const QStringList& args)
+    {
+        meanwhile.push_back(std::make_unique<QProcess>());
+        meanwhile.back()->setProcessEnvironment(xdoEnvironment());
+        meanwhile.back()->start(QStringLiteral("xdotool"), args);
+    }
+    // A key held as long as a person holds it, so that its release comes after what its press
+    // did (a box closing, say) has happened.
+    void holdKeyMeanwhile(const char* name)
+    {
+        xdoMeanwhile({"sleep", "0.3", "keydown", name, "sleep", "0.2", "keyup", name});
+    }
+    bool meanwhileDone() const
+    {
+        return std::all_of(meanwhile.begin(), meanwhile.end(), [](const auto& p) {
+            return p->state() == QProcess::NotRunning;
+        });
+    }
+    std::vector<std::unique_ptr<QProcess>> meanwhile;
     static bool menuOpen() { return QApplication::activePopupWidget() != nullptr; }
 
     TBitBtn* button(const char* name) { return find<TBitBtn>(name); }
@@ -164,6 +200,66 @@ TEST_F(RealInputTest, TheSpeedStaysInTheStatusLineWhileAMenuHasTheFocus)
 
     // Another control of the window taking the focus is leaving the track bar.
     pointAt(find<QPushButton>("AutomodeButton"));
+    xdo({"click", "1"});
+    EXPECT_EQ(form->statusText(), "");
+}
+
+// The error box of a cell, closed by the press of Return or Esc, came straight back: the
+// release of that key reached the cell and ran the check again. Only a click or Space ended it.
+TEST_F(RealInputTest, ReturnOrEscClosesTheErrorBoxOfACellForGood)
+{
+    QtDialogService real(form.get());
+    const char* closeWith = "Return";
+    dialogs.onMessage = [&](const ScriptedDialogs::Message& m) {
+        if (dialogs.messages.size() > 3)
+            return;   // a box coming back for ever is answered without showing it
+        holdKeyMeanwhile(closeWith);
+        // Should no key reach the box, the test fails instead of waiting for ever.
+        QTimer::singleShot(4000, [] {
+            if (QWidget* box = QApplication::activeModalWidget())
+                box->close();
+        });
+        real.showMessage(m.caption, m.text, m.icon, m.buttons);
+        form->activateWindow();   // as a window manager does when the box has gone
+    };
+    auto boxesDone = [&] {
+        return QTest::qWaitFor([&] { return meanwhileDone() && !QApplication::activeModalWidget(); },
+                               5000);
+    };
+    QTest::mouseClick(find<QPushButton>("btnNew"), Qt::LeftButton);
+    auto* grid = find<TCoordinateGrid>("stringGrid");
+    grid->setFocus();
+    for (const char* k : {"1", "2", "Left", "minus"})
+        key(k);
+    ASSERT_TRUE(boxesDone());
+    QTest::qWait(300);
+    ASSERT_EQ(grid->cell(1, 1), "1-2");
+    ASSERT_GE(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "'1-2' is not a valid integer value.");
+    EXPECT_EQ(dialogs.messages.size(), 1u) << "closed with Return";
+
+    // The user's next key in the cell is checked again.
+    closeWith = "Escape";
+    key("shift");
+    ASSERT_TRUE(boxesDone());
+    QTest::qWait(300);
+    EXPECT_EQ(dialogs.messages.size(), 2u) << "closed with Esc";
+}
+
+// One Esc closes a menu but leaves the menu bar with the focus; the focus going on from there
+// to another control is leaving the track bar all the same.
+TEST_F(RealInputTest, AClickAfterOneEscFromAMenuClearsTheSpeed)
+{
+    auto* speed = find<QSlider>("TrackBar1");
+    speed->setFocus();
+    key("Right");
+    ASSERT_EQ(form->statusText(), "4");
+    key("alt+f");
+    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
+    key("Escape");
+    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    ASSERT_FALSE(speed->hasFocus());
+    pointAt(find<QPushButton>("AutomodeButton"), QPoint(4, 4));
     xdo({"click", "1"});
     EXPECT_EQ(form->statusText(), "");
 }

@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 // A DialogService for tests: records every call and gives the answers queued beforehand.
@@ -29,11 +30,16 @@ public:
     std::deque<MessageAnswer> answers;
     std::deque<std::optional<QString>> files;   // nullopt: cancel
     std::deque<std::optional<QColor>> colors;   // nullopt: cancel
+    // Runs for every message once it is recorded, before it is answered: where a test shows
+    // the box for real, to close it as a user would.
+    std::function<void(const Message&)> onMessage;
 
     MessageAnswer showMessage(const QString& caption, const QString& text, MessageIcon icon,
                               MessageButtons buttons) override
     {
         messages.push_back({caption, text, icon, buttons});
+        if (onMessage)
+            onMessage(Message(messages.back()));   // a copy: the hook may show more
         if (!answers.empty()) {
             MessageAnswer a = answers.front();
             answers.pop_front();

@@ -117,4 +117,22 @@ TEST_F(EditorTest, LongNameIsCutAtTheListBoxEdgeWithoutScrolling)
     EXPECT_EQ(box->text(0), kLong.name) << "the entry keeps the whole name";
 }
 
+// A polygon added while the list box was scrolled away from its end showed nowhere.
+TEST_F(EditorTest, AddScrollsTheListBoxToTheNewEntry)
+{
+    for (int i = 0; i < 8; ++i) {
+        tElement e;
+        e.name = "p" + std::to_string(i);
+        ASSERT_TRUE(list.Add(e));
+    }
+    editor->appendListEntries(1);
+    TPolygonListBox* box = lbPolygon();
+    box->verticalScrollBar()->setValue(0);
+    addPolygon(kShort);
+    ASSERT_EQ(box->count(), 9);
+    const QRect shown = box->visualRect(box->entries()->index(8));
+    EXPECT_TRUE(box->viewport()->rect().contains(shown))
+        << "the new entry at " << shown.top() << " of " << box->viewport()->height();
+}
+
 } // namespace
