@@ -11,8 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-deb"
 VORLAN_WITH_PACKAGING=1 "$root/scripts/deps.sh"
 
-# Every date in the package, and the dates rcc writes into the programs' resources, is the
-# last commit's; outside git, the newest changelog entry's.
+# Every date in the package is the last commit's; outside git, the newest changelog entry's.
 if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
   if [ "$(git -C "$root" rev-parse --show-toplevel 2>/dev/null)" = "$root" ]; then
     SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct)
