@@ -29,6 +29,10 @@ flags() { DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get "$1"; }
 prefix_maps="-ffile-prefix-map=$root=. -ffile-prefix-map=$build=build-deb"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+# A ccache base_dir would hand the compiler relative source paths, which end up in the debug
+# information and so in the programs' build IDs: a package built through ccache would then
+# differ from one built without it. The prefix maps above do that job instead.
+export CCACHE_BASEDIR=
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
   -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS) $prefix_maps" \
   -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" "${launcher[@]}" \
