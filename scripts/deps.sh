@@ -14,10 +14,11 @@ packages=(build-essential cmake qt6-base-dev libqt6opengl6-dev qt6-svg-dev libqt
 if [ "${VORLAN_WITH_FUZZ:-0}" = 1 ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
-# Making the Debian package, checking it and installing it into a fresh Debian root.
+# Making the Debian package, checking it (bash-completion for its completion test,
+# diffoscope for package-repro.sh) and installing it into a fresh Debian root.
 if [ "${VORLAN_WITH_PACKAGING:-0}" = 1 ]; then
   packages+=(dpkg-dev file lintian appstream desktop-file-utils debootstrap xdotool openbox
-             imagemagick)
+             imagemagick bash-completion diffoscope-minimal)
 fi
 missing=()
 for p in "${packages[@]}"; do
