@@ -56,7 +56,8 @@ fresh_root_make() {
       echo "debootstrap failed" >&2
       return 1
     fi
-    tar -C "$work/bootstrap" -cf "$tarball.part" . && mv "$tarball.part" "$tarball"
+    # Written aside and renamed, so a run beside this one never reads half a tarball.
+    tar -C "$work/bootstrap" -cf "$tarball.$$.part" . && mv "$tarball.$$.part" "$tarball"
     rm -rf --one-file-system "$work/bootstrap"
   fi
   mkdir "$sysroot"
