@@ -67,6 +67,9 @@ fresh_root_make() {
   # several times faster on a virtual disk.
   echo force-unsafe-io >"$sysroot/etc/dpkg/dpkg.cfg.d/3dvorlan-unsafe-io"
   echo "$sources" | awk '{ print "deb " $1 " " $2 " main" }' >"$sysroot/etc/apt/sources.list"
+  # The root a mount of its own, as a machine's is: programs in it can then make their
+  # mounts private (tests that bind-mount files do).
+  fresh_root_bind "$sysroot" / --bind
   fresh_root_bind proc /proc -t proc
   fresh_root_bind sysfs /sys -t sysfs
   fresh_root_bind /dev /dev --bind
