@@ -65,7 +65,7 @@ fresh_root_make() {
   cp /etc/resolv.conf "$sysroot/etc/resolv.conf"
   # A root thrown away after the run needs no fsync of each unpacked file: installing is
   # several times faster on a virtual disk.
-  echo force-unsafe-io >"$sysroot/etc/dpkg/dpkg.cfg.d/3dvorlan-unsafe-io"
+  echo force-unsafe-io >"$sysroot/etc/dpkg/dpkg.cfg.d/unsafe-io"
   echo "$sources" | awk '{ print "deb " $1 " " $2 " main" }' >"$sysroot/etc/apt/sources.list"
   # The root a mount of its own, as a machine's is: programs in it can then make their
   # mounts private (tests that bind-mount files do).
