@@ -83,6 +83,20 @@ protected:
     }
     std::vector<std::unique_ptr<QProcess>> meanwhile;
     static bool menuOpen() { return QApplication::activePopupWidget() != nullptr; }
+    // The speed raised to 4 from the track bar, then the File menu opened and closed with one
+    // Esc, which leaves the menu bar holding the focus.
+    QSlider* speedThenOneEscFromTheFileMenu()
+    {
+        auto* speed = find<QSlider>("TrackBar1");
+        speed->setFocus();
+        key("Right");
+        EXPECT_EQ(form->statusText(), "4");
+        key("alt+f");
+        EXPECT_TRUE(QTest::qWaitFor(menuOpen, 2000));
+        key("Escape");
+        EXPECT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+        return speed;
+    }
 
     TBitBtn* button(const char* name) { return find<TBitBtn>(name); }
     const ObjectTransform& pose() { return form->objectTransform(); }
@@ -184,14 +198,7 @@ TEST_F(RealInputTest, TheWheelOverTheTypeBoxChangesNothing)
 
 TEST_F(RealInputTest, TheSpeedStaysInTheStatusLineWhileAMenuHasTheFocus)
 {
-    auto* speed = find<QSlider>("TrackBar1");
-    speed->setFocus();
-    key("Right");
-    ASSERT_EQ(form->statusText(), "4");
-    key("alt+f");
-    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
-    key("Escape");
-    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    auto* speed = speedThenOneEscFromTheFileMenu();
     EXPECT_EQ(form->statusText(), "4");
     key("alt");
     key("Escape");
@@ -250,14 +257,7 @@ TEST_F(RealInputTest, ReturnOrEscClosesTheErrorBoxOfACellForGood)
 // to another control is leaving the track bar all the same.
 TEST_F(RealInputTest, AClickAfterOneEscFromAMenuClearsTheSpeed)
 {
-    auto* speed = find<QSlider>("TrackBar1");
-    speed->setFocus();
-    key("Right");
-    ASSERT_EQ(form->statusText(), "4");
-    key("alt+f");
-    ASSERT_TRUE(QTest::qWaitFor(menuOpen, 2000));
-    key("Escape");
-    ASSERT_TRUE(QTest::qWaitFor([] { return !menuOpen(); }, 2000));
+    auto* speed = speedThenOneEscFromTheFileMenu();
     ASSERT_FALSE(speed->hasFocus());
     pointAt(find<QPushButton>("AutomodeButton"), QPoint(4, 4));
     xdo({"click", "1"});
