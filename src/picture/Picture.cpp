@@ -54,12 +54,6 @@ void restoreTextureIds(CDynArray& list, const std::vector<uint32_t>& ids)
         p->textureId = ids[i++];
 }
 
-// The camera of scene::SetProjection: 60 degrees high, 300 units in front of the scene's
-// origin, drawing from 1 to 500 units away.
-constexpr double kFieldOfView = 60.0;
-constexpr double kCameraDistance = 300.0;
-constexpr double kNearPlane = 1.0;
-constexpr double kFarPlane = 500.0;
 // Room left around a framed object, so its outline never touches the picture's edge.
 constexpr double kFrameMargin = 0.95;
 constexpr double kPi = 3.14159265358979323846;
@@ -99,7 +93,7 @@ void FrameObject(CDynArray& list, PictureOptions& options)
     }
     radius = std::sqrt(radius);
     // The half angles of the view up and across; the narrower one bounds the sphere.
-    const double up = kFieldOfView / 2 * kPi / 180.0;
+    const double up = kViewFieldOfView / 2 * kPi / 180.0;
     const double across = std::atan(std::tan(up) * options.width / std::max(1, options.height));
 
     // Where the pose puts the sphere now: Rx * Ry * Rz * T * S, as the renderer applies it.
@@ -111,8 +105,8 @@ void FrameObject(CDynArray& list, PictureOptions& options)
     rotate(at, 2, pose.rotZ);
     rotate(at, 1, pose.rotY);
     rotate(at, 0, pose.rotX);
-    const double r = largest * radius, depth = kCameraDistance - at[2];
-    const bool inView = depth - r >= kNearPlane && depth + r <= kFarPlane &&
+    const double r = largest * radius, depth = kViewCameraDistance - at[2];
+    const bool inView = depth - r >= kViewNearPlane && depth + r <= kViewFarPlane &&
                         std::fabs(at[1]) * std::cos(up) + r <= depth * std::sin(up) &&
                         std::fabs(at[0]) * std::cos(across) + r <= depth * std::sin(across);
     if (inView)
@@ -120,8 +114,10 @@ void FrameObject(CDynArray& list, PictureOptions& options)
 
     // Centred on the scene's origin and, when larger, sized to the largest sphere the view
     // holds.
-    const double room = kFrameMargin * std::min({kCameraDistance * std::sin(std::min(up, across)),
-                                                 kCameraDistance - kNearPlane, kFarPlane - kCameraDistance});
+    const double room =
+        kFrameMargin * std::min({kViewCameraDistance * std::sin(std::min(up, across)),
+                                 kViewCameraDistance - kViewNearPlane,
+                                 kViewFarPlane - kViewCameraDistance});
     const double factor = r > room ? room / r : 1.0;
     if (factor < 1.0)
         for (tElement* p = list.First(); p; p = p->next)

@@ -110,10 +110,10 @@ void SetProjection(int viewWidth, int viewHeight, int deviceWidth, int deviceHei
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const float aspect = static_cast<float>(viewWidth) / static_cast<float>(viewHeight);
-    gluPerspective(60.0, aspect, 1.0, 500.0);
+    gluPerspective(kViewFieldOfView, aspect, kViewNearPlane, kViewFarPlane);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glTranslatef(0.0f, 0.0f, -300.0f);
+    glTranslatef(0.0f, 0.0f, -float(kViewCameraDistance));
     glLightfv(GL_LIGHT0, GL_POSITION, lightPosition);
 }
 

@@ -15,6 +15,13 @@ struct ObjectPose {
 inline constexpr int kViewDesignWidth = 523;
 inline constexpr int kViewDesignHeight = 529;
 
+// The camera: a perspective this many degrees high, drawing from the near to the far plane,
+// this many units in front of the scene's origin. Pictures frame objects by it.
+inline constexpr double kViewFieldOfView = 60.0;
+inline constexpr double kViewNearPlane = 1.0;
+inline constexpr double kViewFarPlane = 500.0;
+inline constexpr double kViewCameraDistance = 300.0;
+
 // The ground's first three corners; the shadow matrix flattens onto their plane.
 extern const float kGroundPlanePoints[9];
 
