@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // The polygon list: a doubly linked list of tElement nodes addressed by 1-based position.
 // The list owns its nodes; textures named by textureId are not owned.
@@ -21,7 +22,7 @@ public:
     bool RemoveLast();
     bool RemoveAt(int position);
     bool Clear();
-    bool FindTextureId(const std::string& texture, uint32_t& textureId) const;
+    bool FindTextureId(std::string_view texture, uint32_t& textureId) const;
 
     // The removal the editor uses: first, last or interior by position.
     bool RemovePosition(int position);
