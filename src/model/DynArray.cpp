@@ -2,6 +2,10 @@
 
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 CDynArray::~CDynArray()
 {
     Clear();
@@ -119,12 +123,25 @@ bool CDynArray::RemovePosition(int position)
     return false;
 }
 
+void ReturnFreedMemory()
+{
+#if defined(__GLIBC__)
+    // The allocator keeps freed blocks for the program's next ones and gives back only the
+    // top of its heap, which other blocks usually hold; the pages of a list just freed would
+    // stay the program's until it ends.
+    malloc_trim(0);
+#endif
+}
+
 bool CDynArray::Clear()
 {
     if (!first_)
         return false;
+    const int cleared = count_;
     while (RemoveFirst()) {
     }
+    if (cleared >= kManyNodes)
+        ReturnFreedMemory();
     return true;
 }
 

@@ -6,6 +6,11 @@
 #include <string>
 #include <string_view>
 
+// Gives the memory of freed polygons back to the system; Clear does so itself for a list of
+// kManyNodes polygons or more, whose pages would otherwise stay with the program.
+void ReturnFreedMemory();
+inline constexpr int kManyNodes = 4096;
+
 // The polygon list: a doubly linked list of tElement nodes addressed by 1-based position.
 // The list owns its nodes; textures named by textureId are not owned.
 class CDynArray {
