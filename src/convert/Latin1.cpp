@@ -1,5 +1,8 @@
 #include "Latin1.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include <charconv>
 
 namespace {
@@ -49,22 +52,33 @@ std::string ToLatin1(const std::string& utf8)
     return out;
 }
 
-void AssignNumberedName(std::string& name, const std::string& base, int number)
+namespace {
+
+// "base number", the base cut so that the whole fits a name; returns its length.
+std::size_t formatNumberedName(char (&out)[kNameBytes + 16], const std::string& base, int number)
 {
     char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
     const std::size_t suffix = 1 + std::size_t(end - digits);
-    const std::size_t room = suffix < kNameBytes ? kNameBytes - suffix : 0;
-    name.assign(base, 0, room);
-    name += ' ';
-    name.append(digits, end);
+    const std::size_t room = std::min(suffix < kNameBytes ? kNameBytes - suffix : 0, base.size());
+    std::memcpy(out, base.data(), room);
+    out[room] = ' ';
+    std::memcpy(out + room + 1, digits, std::size_t(end - digits));
+    return room + suffix;
+}
+
+} // namespace
+
+void AssignNumberedName(tInlineText<31>& name, const std::string& base, int number)
+{
+    char text[kNameBytes + 16];
+    name.assign(std::string_view(text, formatNumberedName(text, base, number)));
 }
 
 std::string NumberedName(const std::string& base, int number)
 {
-    std::string name;
-    AssignNumberedName(name, base, number);
-    return name;
+    char text[kNameBytes + 16];
+    return std::string(text, formatNumberedName(text, base, number));
 }
 
 std::string Latin1ToUtf8(const std::string& latin1)

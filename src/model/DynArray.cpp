@@ -2,6 +2,10 @@
 
 #include <new>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 CDynArray::~CDynArray()
 {
     Clear();
@@ -32,26 +36,11 @@ tElement* CDynArray::GetAt(int position) const
 
 tElement* CDynArray::allocateNode(const tElement& element)
 {
-    tElement* node = new (std::nothrow) tElement;
-    if (!node)
-        return nullptr;
-    // Copying the texts allocates too; a failure there must not escape as an exception,
-    // the caller only learns "no memory" from the result.
-    try {
-        node->type = element.type;
-        node->name = element.name;
-        node->texture = element.texture;
-    } catch (const std::bad_alloc&) {
-        delete node;
-        return nullptr;
-    }
-    for (int i = 0; i < 12; ++i)
-        node->vertex[i] = element.vertex[i];
-    node->color = element.color;
-    node->red = element.red;
-    node->green = element.green;
-    node->blue = element.blue;
-    node->textureId = element.textureId;
+    // Copying a polygon's texts allocates nothing (the type and name are inline, the texture
+    // name is shared), so the node itself is the only memory that can fail to be had.
+    tElement* node = new (std::nothrow) tElement(element);
+    if (node)
+        node->next = node->prev = nullptr;
     return node;
 }
 
@@ -134,16 +123,29 @@ bool CDynArray::RemovePosition(int position)
     return false;
 }
 
+void ReturnFreedMemory()
+{
+#if defined(__GLIBC__)
+    // The allocator keeps freed blocks for the program's next ones and gives back only the
+    // top of its heap, which other blocks usually hold; the pages of a list just freed would
+    // stay the program's until it ends.
+    malloc_trim(0);
+#endif
+}
+
 bool CDynArray::Clear()
 {
     if (!first_)
         return false;
+    const int cleared = count_;
     while (RemoveFirst()) {
     }
+    if (cleared >= kManyNodes)
+        ReturnFreedMemory();
     return true;
 }
 
-bool CDynArray::FindTextureId(const std::string& texture, uint32_t& textureId) const
+bool CDynArray::FindTextureId(std::string_view texture, uint32_t& textureId) const
 {
     for (const tElement* node = first_; node; node = node->next) {
         if (node->texture == texture) {

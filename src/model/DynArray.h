@@ -4,6 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+
+// Gives the memory of freed polygons back to the system; Clear does so itself for a list of
+// kManyNodes polygons or more, whose pages would otherwise stay with the program.
+void ReturnFreedMemory();
+inline constexpr int kManyNodes = 4096;
 
 // The polygon list: a doubly linked list of tElement nodes addressed by 1-based position.
 // The list owns its nodes; textures named by textureId are not owned.
@@ -21,7 +27,7 @@ public:
     bool RemoveLast();
     bool RemoveAt(int position);
     bool Clear();
-    bool FindTextureId(const std::string& texture, uint32_t& textureId) const;
+    bool FindTextureId(std::string_view texture, uint32_t& textureId) const;
 
     // The removal the editor uses: first, last or interior by position.
     bool RemovePosition(int position);

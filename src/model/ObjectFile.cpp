@@ -100,8 +100,12 @@ private:
             }
         }
         DecodeObjectRecord(record_, element_);
+        // A texture name the list already holds costs nothing more: the polygon shares it.
+        uint64_t cost = PolygonFootprint(element_) + options_.extraPerPolygon;
+        if (!index_.shareTexture(element_))
+            cost += TextFootprint(element_.texture);
         // Before the texture is settled: a polygon that cannot be had loads no bitmap.
-        if (!budget_.take(PolygonFootprint(element_) + options_.extraPerPolygon))
+        if (!budget_.take(cost))
             return false;
         element_.textureId = SettleTextureId(index_, element_, load_);
         if (!list_.Add(element_))
@@ -231,13 +235,26 @@ bool WriteObjectFile(const std::string& fileName, const tElement* first, int cou
     return SaveFileSafely(fileName, [&](int fd) { return writeRecords(fd, first, count); });
 }
 
-uint64_t PolygonFootprint(const tElement& element)
+namespace {
+
+// As the C library's allocator counts: a header word, rounded up to 16 bytes.
+uint64_t heapBlock(uint64_t size)
 {
-    // As the C library's allocator counts: a header word, rounded up to 16 bytes.
-    auto block = [](uint64_t size) { return size + 8 <= 32 ? 32 : (size + 8 + 15) / 16 * 16; };
-    // Texts up to 15 characters live inside the string itself.
-    auto text = [&](const std::string& t) { return t.size() > 15 ? block(t.size() + 1) : 0; };
-    return block(sizeof(tElement)) + text(element.type) + text(element.name) + text(element.texture);
+    return size + 8 <= 32 ? 32 : (size + 8 + 15) / 16 * 16;
+}
+
+} // namespace
+
+uint64_t PolygonFootprint(const tElement&)
+{
+    // The type and the name live inside the node.
+    return heapBlock(sizeof(tElement));
+}
+
+uint64_t TextFootprint(const tSharedText& text)
+{
+    // Its count, its length, its bytes and a zero byte.
+    return text.empty() ? 0 : heapBlock(8 + text.size() + 1);
 }
 
 bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureLoader& load,

@@ -41,5 +41,7 @@ bool ReadObjectFile(const std::string& fileName, CDynArray& list, const TextureL
 bool ReadObjectFileStrictly(const std::string& fileName, CDynArray& list, const TextureLoader& load,
                             std::string& fault, const ReadOptions& options = {});
 
-// The memory a polygon takes in the list: its node and the texts too long to sit in it.
+// The memory a polygon's node takes in the list.
 uint64_t PolygonFootprint(const tElement& element);
+// What a texture name costs when no polygon in the list shares it yet.
+uint64_t TextFootprint(const tSharedText& text);

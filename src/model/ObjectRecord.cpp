@@ -3,7 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 namespace {
 
@@ -26,7 +26,7 @@ void putU32(uint8_t* at, uint32_t v)
 
 // The text, cut so that it and its terminator fit; the rest of the field stays zero, so a
 // reader that looks past the terminator finds nothing of an earlier, longer text.
-void putText(uint8_t* at, std::size_t field, const std::string& text)
+void putText(uint8_t* at, std::size_t field, std::string_view text)
 {
     std::size_t n = text.size() < field - 1 ? text.size() : field - 1;
     std::memcpy(at, text.data(), n);
@@ -37,11 +37,11 @@ uint32_t getU32(const uint8_t* at)
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
 }
 
-std::string getText(const uint8_t* at, std::size_t field)
+std::string_view getText(const uint8_t* at, std::size_t field)
 {
     const void* zero = std::memchr(at, 0, field);
     std::size_t n = zero ? std::size_t(static_cast<const uint8_t*>(zero) - at) : field;
-    return std::string(reinterpret_cast<const char*>(at), n);
+    return std::string_view(reinterpret_cast<const char*>(at), n);
 }
 
 } // namespace
@@ -61,7 +61,7 @@ void DecodeObjectRecord(const uint8_t (&r)[kObjectRecordSize], tElement& e)
 
 const char* ObjectRecordFault(const uint8_t (&r)[kObjectRecordSize])
 {
-    const std::string type = getText(r + kTypeAt, kTypeField);
+    const std::string_view type = getText(r + kTypeAt, kTypeField);
     if (type.size() == kTypeField || (type != "Triangle" && type != "Quad"))
         return "its type is neither Triangle nor Quad";
     if (!std::memchr(r + kNameAt, 0, kNameField))
@@ -86,15 +86,15 @@ const char* ObjectRecordFault(const uint8_t (&r)[kObjectRecordSize])
 void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
 {
     std::memset(r, 0, sizeof r);
-    putText(r + kTypeAt, kTypeField, e.type);
-    putText(r + kNameAt, kNameField, e.name);
+    putText(r + kTypeAt, kTypeField, e.type.view());
+    putText(r + kNameAt, kNameField, e.name.view());
     for (int i = 0; i < 12; ++i)
         putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
     putU32(r + kColorAt, uint32_t(e.color));
     putU32(r + kColorAt + 4, uint32_t(e.red));
     putU32(r + kColorAt + 8, uint32_t(e.green));
     putU32(r + kColorAt + 12, uint32_t(e.blue));
-    putText(r + kTextureAt, kTextureField, e.texture);
+    putText(r + kTextureAt, kTextureField, e.texture.view());
 }
 
 std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out)

@@ -27,12 +27,20 @@ class TextureIndex {
 public:
     explicit TextureIndex(const CDynArray& list);
 
-    bool find(const std::string& texture, uint32_t& textureId) const;
+    bool find(std::string_view texture, uint32_t& textureId) const;
+    // Makes the element's texture name the one already in the list, when there is one, so
+    // that polygons read from a file share it instead of holding a copy each; false when
+    // no polygon of the list has that name.
+    bool shareTexture(tElement& element) const;
     // Call for each polygon appended to the list after the index was made.
     void noteAppended(const tElement& element);
 
 private:
-    std::unordered_map<std::string, uint32_t> first_;
+    struct First {
+        uint32_t textureId;
+        tSharedText texture;
+    };
+    std::unordered_map<std::string_view, First> first_;
 };
 
 // The texture rule as above, looking up through an index of the list instead of the list.

@@ -68,7 +68,7 @@ protected:
     {
         QStringList names;
         for (const tElement* p = form->polygons().First(); p; p = p->next)
-            names << QString::fromLatin1(p->name.c_str());
+            names << QString::fromLatin1(p->name.data(), qsizetype(p->name.size()));
         return names;
     }
 

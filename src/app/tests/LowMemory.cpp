@@ -141,7 +141,7 @@ int runChild(const std::string& scenario, const QString& folder)
         const int listed = form.editor()->polygonListBox()->count();
         QStringList names;
         for (const tElement* e = form.polygons().First(); e && names.size() < 4; e = e->next)
-            names << QString::fromLatin1(e->name.c_str());
+            names << QString::fromLatin1(e->name.data(), qsizetype(e->name.size()));
         QStringList textures;
         for (const tElement* e = form.polygons().First(); e; e = e->next)
             if (e->isTextured())

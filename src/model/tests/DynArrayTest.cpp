@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -234,5 +236,36 @@ TEST(DynArray, AddWithoutMemoryLeavesTheListUnchanged)
     EXPECT_EQ(last->next, nullptr);
     EXPECT_EQ(namesBackward(list), (Names{"a", "b"}));
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+long residentKiB()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long kib = 0;
+    while (status >> key && key != "VmRSS:")
+        status.ignore(1 << 12, '\n');
+    status >> kib;
+    return kib;
+}
+
+TEST(DynArray, ClearingALargeListGivesItsMemoryBack)
+{
+    CDynArray list;
+    const long before = residentKiB();
+    // Blocks made between the polygons and kept, as the rest of a program's are, so that
+    // the list's memory is not simply the top of the heap.
+    std::vector<std::unique_ptr<char[]>> kept;
+    for (int i = 0; i < 300000; ++i) {
+        ASSERT_TRUE(list.Add(polygon("p")));
+        if (i % 1000 == 0)
+            kept.push_back(std::make_unique<char[]>(64));
+    }
+    const long grown = residentKiB() - before;
+    ASSERT_GT(grown, 30000);
+    list.Clear();
+    EXPECT_LT(residentKiB() - before, grown / 10) << "grown by " << grown << " KiB";
+}
+#endif
 
 } // namespace

@@ -114,6 +114,9 @@ TEST(TextureRule, FileRecordsShareTexturesAndNamesAreCaseSensitive)
     const uint32_t expected[6] = {100, kNoTexture, 100, 101, 102, 101};
     for (int p = 1; p <= 6; ++p)
         EXPECT_EQ(list.GetAt(p)->textureId, expected[p - 1]) << p;
+    // Records of one bitmap hold its name once between them, not a copy each.
+    EXPECT_EQ(list.GetAt(6)->texture.data(), list.GetAt(4)->texture.data());
+    EXPECT_NE(list.GetAt(5)->texture.data(), list.GetAt(4)->texture.data());
 }
 
 TEST(TextureRule, ImportReusesTexturesAlreadyInTheList)
