@@ -96,6 +96,7 @@ struct Group {
     std::string name;                   // the mesh's and its node's
     std::size_t material = 0;
     bool textured = false;
+    bool cornerColours = false;          // polygons of several colours
     const tElement* sample = nullptr;   // colour or texture of the group
     std::vector<const tElement*> polygons;
     unsigned corners = 0;
@@ -142,7 +143,7 @@ public:
         scene->mNumMaterials = unsigned(samples_.size());
         scene->mMaterials = new aiMaterial*[samples_.size()]();
         for (std::size_t i = 0; i < samples_.size(); ++i)
-            scene->mMaterials[i] = material(*samples_[i]);
+            scene->mMaterials[i] = samples_[i] ? material(*samples_[i]) : cornerColourMaterial();
         if (single) {
             scene->mRootNode->mNumMeshes = 1;
             scene->mRootNode->mMeshes = new unsigned[1]{0};
@@ -160,7 +161,7 @@ public:
             }
         }
         for (std::size_t i = 0; i < groups_.size(); ++i) {
-            scene->mMeshes[i] = mesh(groups_[i], single && exporter_ == "ply");
+            scene->mMeshes[i] = mesh(groups_[i], groups_[i].cornerColours || (single && exporter_ == "ply"));
             scene->mMeshes[i]->mMaterialIndex = unsigned(groups_[i].material);
         }
         if (!textures_.empty()) {
@@ -202,16 +203,8 @@ private:
             polygons.push_back(p);
         for (std::size_t i = 0; i < polygons.size();) {
             const tElement* p = polygons[i];
-            const std::string key = p->isTextured() ? "t" + p->texture
-                                                    : "c" + std::to_string(p->red) + "," +
-                                                          std::to_string(p->green) + "," +
-                                                          std::to_string(p->blue);
-            auto [at, added] = materials.emplace(key, samples_.size());
-            if (added)
-                samples_.push_back(p);
             groups_.emplace_back();
             Group& g = groups_.back();
-            g.material = at->second;
             g.textured = p->isTextured();
             g.sample = p;
             std::size_t end = i + 1;
@@ -219,19 +212,39 @@ private:
                                          ? p->name.substr(0, p->name.size() - 2)
                                          : std::string();
             if (!base.empty())
-                while (end < polygons.size() && sameMaterial(*polygons[end], *p) &&
+                while (end < polygons.size() && sameKind(*polygons[end], *p) &&
                        polygons[end]->name == base + " " + std::to_string(end - i + 1))
                     ++end;
             g.name = end - i > 1 ? base : p->name;
-            for (; i < end; ++i)
+            for (; i < end; ++i) {
                 add(g, polygons[i]);
+                g.cornerColours = g.cornerColours || !sameColour(*polygons[i], *p);
+            }
+            // A run of several colours takes them as corner colours under one white
+            // material: a mesh per colour change made large objects of mixed colours
+            // thousands of meshes, which the glTF writer takes hours over.
+            const std::string key = g.textured        ? "t" + p->texture
+                                    : g.cornerColours ? std::string("v")
+                                                      : "c" + std::to_string(p->red) + "," +
+                                                            std::to_string(p->green) + "," +
+                                                            std::to_string(p->blue);
+            auto [at, added] = materials.emplace(key, samples_.size());
+            if (added)
+                samples_.push_back(g.cornerColours ? nullptr : p);
+            g.material = at->second;
         }
     }
 
-    static bool sameMaterial(const tElement& a, const tElement& b)
+    // Polygons one mesh can hold: coloured ones, or ones of one bitmap.
+    static bool sameKind(const tElement& a, const tElement& b)
     {
         if (a.isTextured() || b.isTextured())
             return a.isTextured() && b.isTextured() && a.texture == b.texture;
+        return true;
+    }
+
+    static bool sameColour(const tElement& a, const tElement& b)
+    {
         return a.red == b.red && a.green == b.green && a.blue == b.blue;
     }
 
@@ -242,7 +255,13 @@ private:
         m->mNumVertices = g.corners;
         m->mVertices = new aiVector3D[g.corners];
         m->mNormals = new aiVector3D[g.corners];
-        if (g.textured) {
+        // The glTF writer joins corners of equal place, normal and texture coordinates, and
+        // compares no corner colours: corners of different polygons would then share one
+        // colour, and a polygon's triangles one corner with the next polygon's, so that
+        // the quads cannot be told apart when read back. Untextured polygons therefore get
+        // texture coordinates of their own, which nothing reads.
+        const bool apart = !g.textured && (exporter_ == "glb2" || exporter_ == "gltf2");
+        if (g.textured || apart) {
             m->mTextureCoords[0] = new aiVector3D[g.corners];
             m->mNumUVComponents[0] = 2;
         }
@@ -269,6 +288,8 @@ private:
                 if (g.textured) {
                     const float* uv = corners == 3 ? kTriangleUv[k] : kQuadUv[k];
                     m->mTextureCoords[0][at] = aiVector3D(uv[0], uv[1], 0);
+                } else if (apart) {
+                    m->mTextureCoords[0][at] = aiVector3D(float(f), float(k), 0);
                 }
                 if (cornerColours)
                     m->mColors[0][at] = colour;
@@ -303,6 +324,18 @@ private:
     std::string texturePath(const std::string& name) const
     {
         return context_.textureFolder.empty() ? name : context_.textureFolder + "/" + name;
+    }
+
+    aiMaterial* cornerColourMaterial()
+    {
+        auto* m = new aiMaterial;
+        int twoSided = 1;
+        m->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+        aiColor3D white(1, 1, 1);
+        m->AddProperty(&white, 1, AI_MATKEY_COLOR_DIFFUSE);
+        aiString name("corner_colours");
+        m->AddProperty(&name, AI_MATKEY_NAME);
+        return m;
     }
 
     aiMaterial* material(const tElement& sample)
