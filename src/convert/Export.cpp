@@ -30,6 +30,7 @@ namespace {
 // The texture coordinates the renderer gives a textured polygon's corners.
 constexpr float kTriangleUv[3][2] = {{0, 0}, {1, 0}, {0, 1}};
 constexpr float kQuadUv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+constexpr std::size_t kMaxGltfMeshes = 1000;
 
 // The exporter's streams write through the program's safe save; nothing is put in place
 // before the exporter has written every file.
@@ -131,10 +132,18 @@ public:
     {
         // PLY has no materials and STL no colours at all: one mesh with corner colours.
         const bool single = exporter_ == "ply" || exporter_ == "stlb";
-        if (single)
+        if (single) {
             groupAll();
-        else
-            groupRuns();
+        } else {
+            groupRuns(true);
+            // The glTF writer takes time by the square of its meshes (8,000 take over a
+            // minute): past this many, names give way to order, and order to materials.
+            const bool gltf = exporter_ == "glb2" || exporter_ == "gltf2";
+            if (gltf && groups_.size() > kMaxGltfMeshes)
+                groupRuns(false);
+            if (gltf && groups_.size() > kMaxGltfMeshes)
+                groupByMaterial();
+        }
 
         auto scene = std::make_unique<aiScene>();
         scene->mRootNode = new aiNode("3D-Vorlan object");
@@ -194,8 +203,10 @@ private:
     // Polygons go in list order, each group a run of one material. The import numbers the
     // faces of a group after its name and keeps a lone face's name as it is, so a run named
     // "Side 1", "Side 2", ... is one group "Side", and any other polygon a group of its own.
-    void groupRuns()
+    void groupRuns(bool byName)
     {
+        groups_.clear();
+        samples_.clear();
         std::map<std::string, std::size_t> materials;
         std::vector<const tElement*> polygons;
         int remaining = list_.Count();
@@ -211,11 +222,14 @@ private:
             const std::string base = p->name.size() > 2 && p->name.compare(p->name.size() - 2, 2, " 1") == 0
                                          ? p->name.substr(0, p->name.size() - 2)
                                          : std::string();
-            if (!base.empty())
+            if (!byName)
+                while (end < polygons.size() && sameKind(*polygons[end], *p))
+                    ++end;
+            else if (!base.empty())
                 while (end < polygons.size() && sameKind(*polygons[end], *p) &&
                        polygons[end]->name == base + " " + std::to_string(end - i + 1))
                     ++end;
-            g.name = end - i > 1 ? base : p->name;
+            g.name = !byName ? std::string("polygons") : end - i > 1 ? base : p->name;
             for (; i < end; ++i) {
                 add(g, polygons[i]);
                 g.cornerColours = g.cornerColours || !sameColour(*polygons[i], *p);
@@ -232,6 +246,31 @@ private:
             if (added)
                 samples_.push_back(g.cornerColours ? nullptr : p);
             g.material = at->second;
+        }
+    }
+
+    // One group of each material, the polygons in list order within it.
+    void groupByMaterial()
+    {
+        groups_.clear();
+        samples_.clear();
+        std::map<std::string, std::size_t> index;
+        int remaining = list_.Count();
+        for (const tElement* p = list_.First(); p && remaining > 0; p = p->next, --remaining) {
+            const std::string key = p->isTextured() ? "t" + p->texture
+                                                    : "c" + std::to_string(p->red) + "," +
+                                                          std::to_string(p->green) + "," +
+                                                          std::to_string(p->blue);
+            auto [at, added] = index.emplace(key, groups_.size());
+            if (added) {
+                groups_.emplace_back();
+                groups_.back().name = "polygons";
+                groups_.back().material = samples_.size();
+                groups_.back().textured = p->isTextured();
+                groups_.back().sample = p;
+                samples_.push_back(p);
+            }
+            add(groups_[at->second], p);
         }
     }
 
