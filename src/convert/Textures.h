@@ -4,9 +4,11 @@
 #include "Import.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 // Where a face's texture coordinates put its picture, told as the renderer's fixed corner
@@ -21,7 +23,6 @@ struct PictureCut {
 
     int width() const { return ax != 0 ? std::abs(ax) : std::abs(ay); }
     int height() const { return bx != 0 ? std::abs(bx) : std::abs(by); }
-    auto key() const { return std::make_tuple(start, x, y, ax, ay, bx, by); }
 };
 
 // A cut when the face (3 or 4 corners, uv as the source gives them, v up) shows an
