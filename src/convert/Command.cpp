@@ -443,7 +443,8 @@ private:
             return false;
         if (!write(list, in, out, outExt, FolderOf(in)))
             return false;
-        say(in + " -> " + out + ": " + std::to_string(list.Count()) + " polygons");
+        say(in + " -> " + out + ": " + std::to_string(list.Count()) + " polygons" +
+            (exportLoss_.empty() ? std::string() : "; " + exportLoss_));
         return true;
     }
 
@@ -463,6 +464,8 @@ private:
         ExportContext context;
         context.textureFolder = textureFolder;
         context.encodePng = services_.encodePng;
+        exportLoss_.clear();
+        context.loss = &exportLoss_;
         if (!ExportObject(list, out, ExporterFor(outExt), context, error))
             return fail(out, error);
         return true;
@@ -490,6 +493,7 @@ private:
     const Settings& s_;
     const CommandServices& services_;
     ProgressBar& progress_;
+    std::string exportLoss_;
 };
 
 // Two inputs of a batch that would be written to one output would leave only the second's

@@ -139,10 +139,15 @@ public:
             // The glTF writer takes time by the square of its meshes (8,000 take over a
             // minute): past this many, names give way to order, and order to materials.
             const bool gltf = exporter_ == "glb2" || exporter_ == "gltf2";
-            if (gltf && groups_.size() > kMaxGltfMeshes)
+            if (gltf && groups_.size() > kMaxGltfMeshes) {
                 groupRuns(false);
-            if (gltf && groups_.size() > kMaxGltfMeshes)
+                tell("polygon names left out (more than " + std::to_string(kMaxGltfMeshes) +
+                     " groups)");
+            }
+            if (gltf && groups_.size() > kMaxGltfMeshes) {
                 groupByMaterial();
+                tell("polygons grouped by material, out of their order");
+            }
         }
 
         auto scene = std::make_unique<aiScene>();
@@ -183,6 +188,12 @@ public:
     }
 
 private:
+    void tell(const std::string& what)
+    {
+        if (context_.loss)
+            *context_.loss = what;
+    }
+
     void add(Group& g, const tElement* p)
     {
         g.polygons.push_back(p);
