@@ -43,7 +43,6 @@ namespace {
 using Vec = std::array<double, 3>;
 
 constexpr int kNeutralGrey = 160;
-constexpr std::size_t kLoneNameBytes = 30;
 // Ear clipping costs the square of the corners; beyond this a fan is good enough.
 constexpr std::size_t kEarClippingLimit = 512;
 
@@ -434,6 +433,8 @@ void splitFace(const std::vector<Vec>& pts, std::vector<std::array<int, 3>>& out
     out.push_back({ring[0], ring[1], ring[2]});
 }
 
+constexpr std::size_t kLoneNameBytes = 30;
+
 class Converter {
 public:
     Converter(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
@@ -568,9 +569,8 @@ private:
         std::string base = ToLatin1(mesh.mName.length > 0 ? mesh.mName.C_Str() : in.name);
         if (base.empty())
             base = "Polygon";
-        // A lone polygon keeps its group's name as it is; the faces of a larger group are
-        // numbered after it.
-        int number = makesOnePolygon(mesh) ? -1 : 0;
+        lone_ = makesOnePolygon(mesh);
+        int number = 0;
         std::vector<Vec> corners;
         std::vector<unsigned> indices;
         std::vector<std::array<int, 3>> pieces;
@@ -596,13 +596,13 @@ private:
             }
             if (in.mirrored)
                 std::reverse(indices.begin(), indices.end());
-            const std::string* texture = bitmapOf(mesh, indices);
+            texture_ = bitmapOf(mesh, indices);
             corners.clear();
             for (unsigned i : indices)
                 placement_.placeInto(in, mesh.mVertices[i], corners.emplace_back());
             Colour colour = colours_.of(indices.data(), unsigned(indices.size()));
             if (corners.size() <= 4) {
-                if (!emit(corners, nullptr, colour, texture, base, number, error))
+                if (!emit(corners, nullptr, colour, base, number, error))
                     return false;
                 continue;
             }
@@ -610,15 +610,14 @@ private:
             pieces.clear();
             splitFace(corners, pieces);
             for (const auto& piece : pieces)
-                if (!emit(corners, &piece, colour, nullptr, base, number, error))
+                if (!emit(corners, &piece, colour, base, number, error))
                     return false;
         }
         return true;
     }
 
     bool emit(const std::vector<Vec>& corners, const std::array<int, 3>* piece,
-              const Colour& colour, const std::string* texture, const std::string& base,
-              int& number, std::string& error)
+              const Colour& colour, const std::string& base, int& number, std::string& error)
     {
         const int count = piece ? 3 : int(corners.size());
         tElement& e = element_;   // reused, so that its texts keep their storage
@@ -657,16 +656,7 @@ private:
         e.green = colour.g;
         e.blue = colour.b;
         e.color = colour.r | colour.g << 8 | colour.b << 16;
-        e.texture.clear();
-        if (texture) {
-            e.red = e.green = e.blue = e.color = -1;
-            e.texture = *texture;
-            ++report_.textured;
-        }
-        if (number < 0)
-            e.name.assign(base, 0, kLoneNameBytes);
-        else
-            AssignNumberedName(e.name, base, ++number);
+        nameAndTexture(e, base, number);
         if (!sink_(e)) {
             error = "not enough memory or the output cannot be written";
             return false;
@@ -674,6 +664,23 @@ private:
         ++report_.polygons;
         ++(count == 3 ? report_.triangles : report_.quads);
         return true;
+    }
+
+    // A lone polygon keeps its group's name as it is; the faces of a larger group are
+    // numbered after it. A face that shows a bitmap (only one of at most four corners can)
+    // is textured instead of coloured.
+    void nameAndTexture(tElement& e, const std::string& base, int& number)
+    {
+        if (lone_)
+            e.name.assign(base, 0, kLoneNameBytes);
+        else
+            AssignNumberedName(e.name, base, ++number);
+        e.texture.clear();
+        if (texture_) {
+            e.red = e.green = e.blue = e.color = -1;
+            e.texture = *texture_;
+            ++report_.textured;
+        }
     }
 
     // Whether the mesh holds one face of three or four corners (a quad of ours in glTF is
@@ -723,6 +730,8 @@ private:
     ImportReport& report_;
     ColourSource colours_;
     std::map<std::tuple<const RgbaImage*, int, int, int, int, int, int>, std::string> cutNames_;
+    bool lone_ = false;                        // the mesh makes one polygon
+    const std::string* texture_ = nullptr;     // the bitmap of the face being converted
     Placement placement_;
     tElement element_;
     bool ngonEncoded_ = false;
