@@ -433,8 +433,6 @@ void splitFace(const std::vector<Vec>& pts, std::vector<std::array<int, 3>>& out
     out.push_back({ring[0], ring[1], ring[2]});
 }
 
-constexpr std::size_t kLoneNameBytes = 30;
-
 class Converter {
 public:
     Converter(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
@@ -730,6 +728,7 @@ private:
     ImportReport& report_;
     ColourSource colours_;
     std::map<std::tuple<const RgbaImage*, int, int, int, int, int, int>, std::string> cutNames_;
+    static constexpr std::size_t kLoneNameBytes = 30;
     bool lone_ = false;                        // the mesh makes one polygon
     const std::string* texture_ = nullptr;     // the bitmap of the face being converted
     Placement placement_;
