@@ -7,6 +7,7 @@
 #include "ObjectOutput.h"
 #include "Progress.h"
 #include "SafeSave.h"
+#include "Textures.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -384,7 +385,8 @@ private:
         return ok || fail(in, error);
     }
 
-    std::string summary(const std::string& in, const std::string& out, const ImportReport& r)
+    std::string summary(const std::string& in, const std::string& out, const ImportReport& r,
+                        const BitmapsBeside* bitmaps = nullptr)
     {
         std::string text = in + " -> " + out + ": " + std::to_string(r.polygons) + " polygons (" +
                            std::to_string(r.triangles) + " triangles, " + std::to_string(r.quads) +
@@ -393,6 +395,13 @@ private:
                            std::to_string(r.clamped) + " clamped";
         if (r.notFaces > 0)
             text += ", " + std::to_string(r.notFaces) + " points or lines skipped";
+        if (r.textured > 0)
+            text += "; " + std::to_string(r.textured) + " textured";
+        if (bitmaps && r.textured > 0)
+            text += ", " + std::to_string(bitmaps->newFiles()) + " bitmaps written, " +
+                    std::to_string(bitmaps->reused()) + " found beside it";
+        for (const std::string& picture : r.unreadablePictures)
+            text += "; picture '" + picture + "' cannot be read, its faces take another colour";
         return text;
     }
 
@@ -401,14 +410,21 @@ private:
         ImportReport report;
         if (outExt == "3do") {
             ObjectFileOutput output(out);
+            // Only an object can name bitmaps; they go beside it before it is put in place,
+            // so it never names one that is not there.
+            BitmapsBeside bitmaps(FolderOf(out));
+            ImportContext context = importContext(in);
+            context.bitmaps = &bitmaps;
             std::string error;
-            if (!ImportMeshFile(in, importContext(in),
-                                [&](const tElement& e) { return output.add(e); }, report, error))
+            if (!ImportMeshFile(in, context, [&](const tElement& e) { return output.add(e); },
+                                report, error))
                 return fail(output.error().empty() ? in : out,
                             output.error().empty() ? error : output.error());
+            if (!bitmaps.save(error))
+                return fail(out, error);
             if (!output.finish(error))
                 return fail(out, error);
-            say(summary(in, out, report));
+            say(summary(in, out, report, &bitmaps));
             return true;
         }
         CDynArray list;
@@ -427,7 +443,8 @@ private:
             return false;
         if (!write(list, in, out, outExt, FolderOf(in)))
             return false;
-        say(in + " -> " + out + ": " + std::to_string(list.Count()) + " polygons");
+        say(in + " -> " + out + ": " + std::to_string(list.Count()) + " polygons" +
+            (exportLoss_.empty() ? std::string() : "; " + exportLoss_));
         return true;
     }
 
@@ -447,6 +464,8 @@ private:
         ExportContext context;
         context.textureFolder = textureFolder;
         context.encodePng = services_.encodePng;
+        exportLoss_.clear();
+        context.loss = &exportLoss_;
         if (!ExportObject(list, out, ExporterFor(outExt), context, error))
             return fail(out, error);
         return true;
@@ -474,6 +493,7 @@ private:
     const Settings& s_;
     const CommandServices& services_;
     ProgressBar& progress_;
+    std::string exportLoss_;
 };
 
 // Two inputs of a batch that would be written to one output would leave only the second's

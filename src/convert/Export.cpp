@@ -1,6 +1,7 @@
 #include "Export.h"
 
 #include "BitmapFile.h"
+#include "FileNames.h"
 #include "Latin1.h"
 #include "SafeSave.h"
 
@@ -14,7 +15,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <map>
+#include <set>
 #include <memory>
 #include <new>
 
@@ -26,6 +30,7 @@ namespace {
 // The texture coordinates the renderer gives a textured polygon's corners.
 constexpr float kTriangleUv[3][2] = {{0, 0}, {1, 0}, {0, 1}};
 constexpr float kQuadUv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+constexpr std::size_t kMaxGltfMeshes = 1000;
 
 // The exporter's streams write through the program's safe save; nothing is put in place
 // before the exporter has written every file.
@@ -89,7 +94,10 @@ private:
 };
 
 struct Group {
+    std::string name;                   // the mesh's and its node's
+    std::size_t material = 0;
     bool textured = false;
+    bool cornerColours = false;          // polygons of several colours
     const tElement* sample = nullptr;   // colour or texture of the group
     std::vector<const tElement*> polygons;
     unsigned corners = 0;
@@ -124,38 +132,51 @@ public:
     {
         // PLY has no materials and STL no colours at all: one mesh with corner colours.
         const bool single = exporter_ == "ply" || exporter_ == "stlb";
-        std::map<std::string, std::size_t> index;
-        int remaining = list_.Count();
-        for (const tElement* p = list_.First(); p && remaining > 0; p = p->next, --remaining) {
-            std::string key;
-            if (!single)
-                key = p->isTextured() ? "t" + p->texture : "c" + std::to_string(p->red) + "," +
-                                                               std::to_string(p->green) + "," +
-                                                               std::to_string(p->blue);
-            auto [it, added] = index.emplace(key, groups_.size());
-            if (added) {
-                groups_.emplace_back();
-                groups_.back().textured = !single && p->isTextured();
-                groups_.back().sample = p;
+        if (single) {
+            groupAll();
+        } else {
+            groupRuns(true);
+            // The glTF writer takes time by the square of its meshes (8,000 take over a
+            // minute): past this many, names give way to order, and order to materials.
+            const bool gltf = exporter_ == "glb2" || exporter_ == "gltf2";
+            if (gltf && groups_.size() > kMaxGltfMeshes) {
+                groupRuns(false);
+                tell("polygon names left out (more than " + std::to_string(kMaxGltfMeshes) +
+                     " groups)");
             }
-            Group& g = groups_[it->second];
-            g.polygons.push_back(p);
-            g.corners += p->isTriangle() ? 3 : 4;
+            if (gltf && groups_.size() > kMaxGltfMeshes) {
+                groupByMaterial();
+                tell("polygons grouped by material, out of their order");
+            }
         }
 
         auto scene = std::make_unique<aiScene>();
         scene->mRootNode = new aiNode("3D-Vorlan object");
         scene->mNumMeshes = unsigned(groups_.size());
         scene->mMeshes = new aiMesh*[groups_.size()]();
-        scene->mNumMaterials = unsigned(groups_.size());
-        scene->mMaterials = new aiMaterial*[groups_.size()]();
-        scene->mRootNode->mNumMeshes = unsigned(groups_.size());
-        scene->mRootNode->mMeshes = new unsigned[groups_.size()];
+        scene->mNumMaterials = unsigned(samples_.size());
+        scene->mMaterials = new aiMaterial*[samples_.size()]();
+        for (std::size_t i = 0; i < samples_.size(); ++i)
+            scene->mMaterials[i] = samples_[i] ? material(*samples_[i]) : cornerColourMaterial();
+        if (single) {
+            scene->mRootNode->mNumMeshes = 1;
+            scene->mRootNode->mMeshes = new unsigned[1]{0};
+        } else {
+            // A node per group, named as its polygons are, for the formats that name nodes
+            // rather than meshes.
+            scene->mRootNode->mNumChildren = unsigned(groups_.size());
+            scene->mRootNode->mChildren = new aiNode*[groups_.size()];
+            for (std::size_t i = 0; i < groups_.size(); ++i) {
+                aiNode* node = new aiNode(Latin1ToUtf8(groups_[i].name));
+                node->mParent = scene->mRootNode;
+                node->mNumMeshes = 1;
+                node->mMeshes = new unsigned[1]{unsigned(i)};
+                scene->mRootNode->mChildren[i] = node;
+            }
+        }
         for (std::size_t i = 0; i < groups_.size(); ++i) {
-            scene->mMeshes[i] = mesh(groups_[i], single && exporter_ == "ply");
-            scene->mMeshes[i]->mMaterialIndex = unsigned(i);
-            scene->mMaterials[i] = material(groups_[i]);
-            scene->mRootNode->mMeshes[i] = unsigned(i);
+            scene->mMeshes[i] = mesh(groups_[i], groups_[i].cornerColours || (single && exporter_ == "ply"));
+            scene->mMeshes[i]->mMaterialIndex = unsigned(groups_[i].material);
         }
         if (!textures_.empty()) {
             scene->mNumTextures = unsigned(textures_.size());
@@ -167,14 +188,130 @@ public:
     }
 
 private:
+    void tell(const std::string& what)
+    {
+        if (context_.loss)
+            *context_.loss = what;
+    }
+
+    void add(Group& g, const tElement* p)
+    {
+        g.polygons.push_back(p);
+        g.corners += p->isTriangle() ? 3 : 4;
+    }
+
+    void groupAll()
+    {
+        groups_.emplace_back();
+        groups_.back().name = "polygons";
+        groups_.back().sample = list_.First();
+        samples_.push_back(list_.First());
+        int remaining = list_.Count();
+        for (const tElement* p = list_.First(); p && remaining > 0; p = p->next, --remaining)
+            add(groups_.back(), p);
+    }
+
+    // Polygons go in list order, each group a run of one material. The import numbers the
+    // faces of a group after its name and keeps a lone face's name as it is, so a run named
+    // "Side 1", "Side 2", ... is one group "Side", and any other polygon a group of its own.
+    void groupRuns(bool byName)
+    {
+        groups_.clear();
+        samples_.clear();
+        std::map<std::string, std::size_t> materials;
+        std::vector<const tElement*> polygons;
+        int remaining = list_.Count();
+        for (const tElement* p = list_.First(); p && remaining > 0; p = p->next, --remaining)
+            polygons.push_back(p);
+        for (std::size_t i = 0; i < polygons.size();) {
+            const tElement* p = polygons[i];
+            groups_.emplace_back();
+            Group& g = groups_.back();
+            g.textured = p->isTextured();
+            g.sample = p;
+            std::size_t end = i + 1;
+            const std::string base = p->name.size() > 2 && p->name.compare(p->name.size() - 2, 2, " 1") == 0
+                                         ? p->name.substr(0, p->name.size() - 2)
+                                         : std::string();
+            if (!byName)
+                while (end < polygons.size() && sameKind(*polygons[end], *p))
+                    ++end;
+            else if (!base.empty())
+                while (end < polygons.size() && sameKind(*polygons[end], *p) &&
+                       polygons[end]->name == base + " " + std::to_string(end - i + 1))
+                    ++end;
+            g.name = !byName ? std::string("polygons") : end - i > 1 ? base : p->name;
+            for (; i < end; ++i) {
+                add(g, polygons[i]);
+                g.cornerColours = g.cornerColours || !sameColour(*polygons[i], *p);
+            }
+            // A run of several colours takes them as corner colours under one white
+            // material: a mesh per colour change made large objects of mixed colours
+            // thousands of meshes, which the glTF writer takes hours over.
+            const std::string key = g.textured        ? "t" + p->texture
+                                    : g.cornerColours ? std::string("v")
+                                                      : "c" + std::to_string(p->red) + "," +
+                                                            std::to_string(p->green) + "," +
+                                                            std::to_string(p->blue);
+            auto [at, added] = materials.emplace(key, samples_.size());
+            if (added)
+                samples_.push_back(g.cornerColours ? nullptr : p);
+            g.material = at->second;
+        }
+    }
+
+    // One group of each material, the polygons in list order within it.
+    void groupByMaterial()
+    {
+        groups_.clear();
+        samples_.clear();
+        std::map<std::string, std::size_t> index;
+        int remaining = list_.Count();
+        for (const tElement* p = list_.First(); p && remaining > 0; p = p->next, --remaining) {
+            const std::string key = p->isTextured() ? "t" + p->texture
+                                                    : "c" + std::to_string(p->red) + "," +
+                                                          std::to_string(p->green) + "," +
+                                                          std::to_string(p->blue);
+            auto [at, added] = index.emplace(key, groups_.size());
+            if (added) {
+                groups_.emplace_back();
+                groups_.back().name = "polygons";
+                groups_.back().material = samples_.size();
+                groups_.back().textured = p->isTextured();
+                groups_.back().sample = p;
+                samples_.push_back(p);
+            }
+            add(groups_[at->second], p);
+        }
+    }
+
+    // Polygons one mesh can hold: coloured ones, or ones of one bitmap.
+    static bool sameKind(const tElement& a, const tElement& b)
+    {
+        if (a.isTextured() || b.isTextured())
+            return a.isTextured() && b.isTextured() && a.texture == b.texture;
+        return true;
+    }
+
+    static bool sameColour(const tElement& a, const tElement& b)
+    {
+        return a.red == b.red && a.green == b.green && a.blue == b.blue;
+    }
+
     aiMesh* mesh(const Group& g, bool cornerColours)
     {
         auto* m = new aiMesh;
-        m->mName = g.textured ? Latin1ToUtf8(g.sample->texture) : std::string("polygons");
+        m->mName = Latin1ToUtf8(g.name);
         m->mNumVertices = g.corners;
         m->mVertices = new aiVector3D[g.corners];
         m->mNormals = new aiVector3D[g.corners];
-        if (g.textured) {
+        // The glTF writer joins corners of equal place, normal and texture coordinates, and
+        // compares no corner colours: corners of different polygons would then share one
+        // colour, and a polygon's triangles one corner with the next polygon's, so that
+        // the quads cannot be told apart when read back. Untextured polygons therefore get
+        // texture coordinates of their own, which nothing reads.
+        const bool apart = !g.textured && (exporter_ == "glb2" || exporter_ == "gltf2");
+        if (g.textured || apart) {
             m->mTextureCoords[0] = new aiVector3D[g.corners];
             m->mNumUVComponents[0] = 2;
         }
@@ -201,6 +338,8 @@ private:
                 if (g.textured) {
                     const float* uv = corners == 3 ? kTriangleUv[k] : kQuadUv[k];
                     m->mTextureCoords[0][at] = aiVector3D(uv[0], uv[1], 0);
+                } else if (apart) {
+                    m->mTextureCoords[0][at] = aiVector3D(float(f), float(k), 0);
                 }
                 if (cornerColours)
                     m->mColors[0][at] = colour;
@@ -237,20 +376,32 @@ private:
         return context_.textureFolder.empty() ? name : context_.textureFolder + "/" + name;
     }
 
-    aiMaterial* material(const Group& g)
+    aiMaterial* cornerColourMaterial()
+    {
+        auto* m = new aiMaterial;
+        int twoSided = 1;
+        m->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
+        aiColor3D white(1, 1, 1);
+        m->AddProperty(&white, 1, AI_MATKEY_COLOR_DIFFUSE);
+        aiString name("corner_colours");
+        m->AddProperty(&name, AI_MATKEY_NAME);
+        return m;
+    }
+
+    aiMaterial* material(const tElement& sample)
     {
         auto* m = new aiMaterial;
         int twoSided = 1;   // the window draws back faces unless culling is switched on
         m->AddProperty(&twoSided, 1, AI_MATKEY_TWOSIDED);
         aiColor3D diffuse(1, 1, 1);
         std::string name = "object";
-        if (g.textured) {
-            name = Latin1ToUtf8(g.sample->texture);
+        if (sample.isTextured() && exporter_ != "ply" && exporter_ != "stlb") {
+            name = Latin1ToUtf8(sample.texture);
             aiString path;
-            if (textureReference(g.sample->texture, path))
+            if (textureReference(sample.texture, path))
                 m->AddProperty(&path, AI_MATKEY_TEXTURE_DIFFUSE(0));
         } else if (exporter_ != "ply" && exporter_ != "stlb") {
-            const tElement& p = *g.sample;
+            const tElement& p = sample;
             diffuse = aiColor3D(p.red / 255.0f, p.green / 255.0f, p.blue / 255.0f);
             char text[32];
             std::snprintf(text, sizeof text, "colour_%02x%02x%02x", unsigned(p.red & 0xFF),
@@ -305,9 +456,58 @@ private:
     const std::string& exporter_;
     const ExportContext& context_;
     std::vector<Group> groups_;
+    std::vector<const tElement*> samples_;   // one polygon of each material
     std::vector<std::unique_ptr<aiTexture>> textures_;
     std::map<std::string, aiColor4D> meanColour_;
 };
+
+std::vector<uint8_t> contentsOf(const std::string& file)
+{
+    struct stat st;
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return {};
+    std::ifstream in(file, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat x, y;
+    return ::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev &&
+           x.st_ino == y.st_ino;
+}
+
+// An OBJ names its bitmaps without a folder, so they must lie beside it: each one the object
+// uses is staged beside the target with the exporter's files, unless the same bytes are
+// there already. A bitmap that cannot be read is left out, as the window shows it white.
+bool stageBitmaps(const CDynArray& list, const std::string& target, const ExportContext& context,
+                  std::vector<std::unique_ptr<OutputFile>>& files, std::string& error)
+{
+    std::set<std::string> names;
+    int remaining = list.Count();
+    for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining)
+        if (p->isTextured() && !p->texture.empty() && p->texture.find('/') == std::string::npos &&
+            p->texture != "." && p->texture != "..")
+            names.insert(p->texture);
+    const std::string folder = FolderOf(target);
+    for (const std::string& name : names) {
+        const std::string from = context.textureFolder.empty() ? name : context.textureFolder + "/" + name;
+        const std::string to = folder + "/" + name;
+        if (sameFile(from, to))
+            continue;
+        const std::vector<uint8_t> bytes = contentsOf(from);
+        if (bytes.empty() || contentsOf(to) == bytes)
+            continue;
+        auto output = std::make_unique<OutputFile>();
+        output->name = to;
+        if (!output->file.open(to) || !output->file.write(bytes.data(), bytes.size())) {
+            error = to + ": " + output->file.reason();
+            return false;
+        }
+        files.push_back(std::move(output));
+    }
+    return true;
+}
 
 } // namespace
 
@@ -344,6 +544,13 @@ bool ExportObject(const CDynArray& list, const std::string& target, const std::s
     }
     if (files.empty()) {
         error = failure.empty() ? "cannot be written" : failure;
+        return false;
+    }
+    try {
+        if (exporter == "obj" && !stageBitmaps(list, target, context, files, error))
+            return false;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory";
         return false;
     }
     // The file named by the user goes last, so it never points at companions not yet there.

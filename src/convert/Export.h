@@ -14,6 +14,7 @@ using PngEncoder = std::function<bool(int width, int height, const std::vector<u
 struct ExportContext {
     std::string textureFolder;   // where the polygons' bitmaps lie
     PngEncoder encodePng;        // optional: without it glTF files carry no pictures
+    std::string* loss = nullptr; // optional: told what of the object the file does not keep
 };
 
 // The Open Asset Import Library's exporter for an output extension ("obj", "stl", "ply",

@@ -1,6 +1,7 @@
 #include "Import.h"
 
 #include "Latin1.h"
+#include "Textures.h"
 
 #include <assimp/BaseImporter.h>
 #include <assimp/DefaultIOSystem.h>
@@ -197,16 +198,22 @@ int channel(float v)
 
 class ColourSource {
 public:
-    ColourSource(const aiScene& scene, const ImportContext& context)
-        : scene_(scene), context_(context)
+    ColourSource(const aiScene& scene, const ImportContext& context, ImportReport& report)
+        : scene_(scene), context_(context), report_(report)
     {
     }
+
+    // The mesh's picture, when its faces have texture coordinates into one that was decoded.
+    const RgbaImage* picture() const { return picture_; }
+    // The name the source gives that picture, for the bitmaps cut from it.
+    const std::string& pictureName() const { return pictureName_; }
 
     // How the faces of a mesh are coloured, settled once per mesh.
     void begin(const aiMesh& mesh)
     {
         mesh_ = &mesh;
         picture_ = nullptr;
+        pictureName_.clear();
         useVertexColours_ = false;
         fixed_ = Colour();
         const aiMaterial* material =
@@ -279,12 +286,34 @@ private:
             material.GetTexture(aiTextureType_DIFFUSE, 0, &path) != AI_SUCCESS)
             return nullptr;
         std::string key = path.C_Str();
+        pictureName_ = nameOf(key, material);
         auto found = cache_.find(key);
         if (found != cache_.end())
             return found->second.width > 0 ? &found->second : nullptr;
         RgbaImage& image = cache_[key];
         load(key, image);
-        return image.width > 0 ? &image : nullptr;
+        if (image.width > 0)
+            return &image;
+        // The faces then fall back to another colour, which the user must hear of: a picture
+        // the decoder lacks turns a model white.
+        report_.unreadablePictures.push_back(pictureName_);
+        return nullptr;
+    }
+
+    // An embedded picture goes by the file name it came from, or its material's name (ours
+    // are named after the bitmap).
+    std::string nameOf(const std::string& key, const aiMaterial& material) const
+    {
+        if (key.empty() || key[0] != '*')
+            return key;
+        const aiTexture* embedded = scene_.GetEmbeddedTexture(key.c_str());
+        if (embedded && embedded->mFilename.length > 0)
+            return embedded->mFilename.C_Str();
+        aiString name;
+        if (material.Get(AI_MATKEY_NAME, name) == AI_SUCCESS && name.length > 0 &&
+            std::string(name.C_Str()) != AI_DEFAULT_MATERIAL_NAME)
+            return name.C_Str();
+        return "picture " + key;
     }
 
     void load(const std::string& key, RgbaImage& image)
@@ -329,9 +358,11 @@ private:
 
     const aiScene& scene_;
     const ImportContext& context_;
+    ImportReport& report_;
     std::map<std::string, RgbaImage> cache_;
     const aiMesh* mesh_ = nullptr;
     const RgbaImage* picture_ = nullptr;
+    std::string pictureName_;
     bool useVertexColours_ = false;
     Colour fixed_;
 };
@@ -406,7 +437,7 @@ class Converter {
 public:
     Converter(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
               ImportReport& report)
-        : scene_(scene), context_(context), sink_(sink), report_(report), colours_(scene, context)
+        : scene_(scene), context_(context), sink_(sink), report_(report), colours_(scene, context, report)
     {
     }
 
@@ -536,6 +567,7 @@ private:
         std::string base = ToLatin1(mesh.mName.length > 0 ? mesh.mName.C_Str() : in.name);
         if (base.empty())
             base = "Polygon";
+        lone_ = makesOnePolygon(mesh);
         int number = 0;
         std::vector<Vec> corners;
         std::vector<unsigned> indices;
@@ -562,6 +594,7 @@ private:
             }
             if (in.mirrored)
                 std::reverse(indices.begin(), indices.end());
+            texture_ = bitmapOf(mesh, indices);
             corners.clear();
             for (unsigned i : indices)
                 placement_.placeInto(in, mesh.mVertices[i], corners.emplace_back());
@@ -621,7 +654,7 @@ private:
         e.green = colour.g;
         e.blue = colour.b;
         e.color = colour.r | colour.g << 8 | colour.b << 16;
-        AssignNumberedName(e.name, base, ++number);
+        nameAndTexture(e, base, number);
         if (!sink_(e)) {
             error = "not enough memory or the output cannot be written";
             return false;
@@ -631,11 +664,73 @@ private:
         return true;
     }
 
+    // A lone polygon keeps its group's name as it is; the faces of a larger group are
+    // numbered after it. A face that shows a bitmap (only one of at most four corners can)
+    // is textured instead of coloured.
+    void nameAndTexture(tElement& e, const std::string& base, int& number)
+    {
+        if (lone_)
+            e.name.assign(base, 0, kLoneNameBytes);
+        else
+            AssignNumberedName(e.name, base, ++number);
+        e.texture.clear();
+        if (texture_) {
+            e.red = e.green = e.blue = e.color = -1;
+            e.texture = *texture_;
+            ++report_.textured;
+        }
+    }
+
+    // Whether the mesh holds one face of three or four corners (a quad of ours in glTF is
+    // two triangles), which makes one polygon.
+    bool makesOnePolygon(const aiMesh& mesh) const
+    {
+        unsigned joined[4];
+        const auto small = [&](unsigned f) {
+            return mesh.mFaces[f].mNumIndices == 3 || mesh.mFaces[f].mNumIndices == 4;
+        };
+        if (mesh.mNumFaces == 1)
+            return small(0);
+        return mesh.mNumFaces == 2 && ngonEncoded_ && joinQuad(mesh, 0, joined);
+    }
+
+    // The bitmap a face shows when its texture coordinates cut a rectangle of its picture as
+    // the renderer maps one; the corners are then turned so that the face's first corner is
+    // the renderer's. None for any other face.
+    const std::string* bitmapOf(const aiMesh& mesh, std::vector<unsigned>& indices)
+    {
+        const RgbaImage* picture = colours_.picture();
+        if (!picture || !context_.bitmaps || indices.size() > 4 || !mesh.HasTextureCoords(0))
+            return nullptr;
+        double uv[4][2];
+        for (std::size_t k = 0; k < indices.size(); ++k) {
+            uv[k][0] = mesh.mTextureCoords[0][indices[k]].x;
+            uv[k][1] = mesh.mTextureCoords[0][indices[k]].y;
+        }
+        auto cut = FindPictureCut(uv, int(indices.size()), picture->width, picture->height);
+        if (!cut)
+            return nullptr;
+        const auto key = std::make_tuple(picture, cut->x, cut->y, cut->ax, cut->ay, cut->bx, cut->by);
+        auto found = cutNames_.find(key);
+        if (found == cutNames_.end())
+            found = cutNames_.emplace(key, context_.bitmaps->nameFor(CutPicture(*picture, *cut),
+                                                                     colours_.pictureName()))
+                        .first;
+        if (found->second.empty())
+            return nullptr;
+        std::rotate(indices.begin(), indices.begin() + cut->start, indices.end());
+        return &found->second;
+    }
+
     const aiScene& scene_;
     const ImportContext& context_;
     const PolygonSink& sink_;
     ImportReport& report_;
     ColourSource colours_;
+    std::map<std::tuple<const RgbaImage*, int, int, int, int, int, int>, std::string> cutNames_;
+    static constexpr std::size_t kLoneNameBytes = 30;
+    bool lone_ = false;                        // the mesh makes one polygon
+    const std::string* texture_ = nullptr;     // the bitmap of the face being converted
     Placement placement_;
     tElement element_;
     bool ngonEncoded_ = false;

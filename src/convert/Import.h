@@ -9,6 +9,7 @@
 #include <vector>
 
 struct aiScene;
+class BitmapsBeside;
 
 // How imported coordinates are placed.
 struct ImportOptions {
@@ -33,6 +34,8 @@ struct ImportReport {
     std::size_t degenerate = 0;   // dropped: every corner the same point
     std::size_t clamped = 0;      // a corner moved into the editor's range
     std::size_t notFaces = 0;     // points and lines, which have no surface
+    std::size_t textured = 0;     // polygons that show a bitmap cut from the source's picture
+    std::vector<std::string> unreadablePictures;   // named by the source, not decoded
 };
 
 // An RGBA picture, rows top first, 4 bytes a pixel.
@@ -56,6 +59,9 @@ struct ImportContext {
     ImageDecoder decodeImage;      // optional: without it textures give no colour
     std::string folder;            // where the source's external textures are looked for
     ProgressCallback progress;     // optional
+    // Where faces that show a rectangle of their picture get its bitmap; without it they
+    // take the picture's colour.
+    BitmapsBeside* bitmaps = nullptr;
 };
 
 // Turns a loaded scene into polygons. False with a reason when it holds no face at all, or

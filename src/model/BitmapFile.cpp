@@ -148,3 +148,36 @@ void SwapRedBlue(BitmapImage& image)
             std::swap(row[x], row[x + 2]);
     }
 }
+
+std::vector<uint8_t> EncodeBitmapFile(const BitmapImage& image)
+{
+    const uint32_t dataSize = uint32_t(image.rowStride()) * uint32_t(image.height);
+    std::vector<uint8_t> out;
+    out.reserve(kFileHeader + kInfoFieldsEnd + dataSize);
+    const auto put16 = [&](uint32_t v) {
+        out.push_back(uint8_t(v));
+        out.push_back(uint8_t(v >> 8));
+    };
+    const auto put32 = [&](uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
+    out.push_back('B');
+    out.push_back('M');
+    put32(uint32_t(kFileHeader + kInfoFieldsEnd) + dataSize);
+    put32(0);
+    put32(uint32_t(kFileHeader + kInfoFieldsEnd));
+    put32(uint32_t(kInfoFieldsEnd));
+    put32(uint32_t(image.width));
+    put32(uint32_t(image.height));
+    put16(1);
+    put16(24);
+    put32(0);   // no compression
+    put32(dataSize);
+    put32(2835);   // 72 dots an inch
+    put32(2835);
+    put32(0);
+    put32(0);
+    out.insert(out.end(), image.pixels.begin(), image.pixels.begin() + dataSize);
+    return out;
+}

@@ -29,3 +29,7 @@ std::optional<BitmapImage> ReadBitmapFile(const std::string& fileName,
 
 // Blue-green-red to red-green-blue, row by row, leaving the padding alone.
 void SwapRedBlue(BitmapImage& image);
+
+// The bytes of a 24-bit uncompressed BMP file of the image (its info block is made anew),
+// as ReadBitmapFile takes it back.
+std::vector<uint8_t> EncodeBitmapFile(const BitmapImage& image);

@@ -1,5 +1,8 @@
 // The program as a user runs it: exit status, the one line on standard error, and no
 // output file left behind by a failure.
+#include "BitmapFile.h"
+#include "DynArray.h"
+#include "ObjectFile.h"
 #include "TestFiles.h"
 #include "Version.h"
 
@@ -339,6 +342,122 @@ TEST(ConvertCommand, LinesAmongFacesAreSkipped)
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("1 polygons (1 triangles, 0 quads)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("1 points or lines skipped"), std::string::npos) << r.out;
+}
+
+TEST(ConvertCommand, ObjectsComeBackFromObjAndGlbRecordForRecord)
+{
+    TempDir dir;
+    // Besides the examples: a numbered run, a name with spaces and a Latin-1 letter, a lone
+    // "Lid 1" after the run, and triangles between quads.
+    CDynArray list;
+    const char* names[] = {"Lid 1", "Lid 2", "Lid 3", "Flap side \xe9", "Lid 1", "Z 2"};
+    for (int i = 0; i < 6; ++i) {
+        tElement e;
+        e.type = i % 2 ? "Triangle" : "Quad";
+        e.name = names[i];
+        const float v[12] = {0, 0, float(i), 8, 0, 0, 8, 8, -3, -5, 9, 0};
+        std::copy(v, v + (i % 2 ? 9 : 12), e.vertex);
+        e.red = i < 3 ? 40 : 10 * i, e.green = 255, e.blue = 7;
+        e.color = e.red | e.green << 8 | e.blue << 16;
+        list.Add(e);
+    }
+    ASSERT_TRUE(WriteObjectFile(dir.file("made.3do"), list.First(), list.Count()));
+    for (const std::string source : {kExamples + "/crate.3do", kExamples + "/cube.3do",
+                                     kExamples + "/pyramid.3do", dir.file("made.3do")})
+        for (const char* format : {"obj", "glb"}) {
+            const std::string stem = source.substr(source.find_last_of('/') + 1, source.size() - 4 - source.find_last_of('/') - 1);
+            const std::string folder = dir.file(stem + "-" + format);
+            ::mkdir(folder.c_str(), 0755);
+            const std::string mesh = folder + "/" + stem + "." + format, back = folder + "/" + stem + ".3do";
+            Outcome out = run({"-q", source, mesh}, dir);
+            ASSERT_EQ(out.status, 0) << out.err;
+            Outcome in = run({"-q", "--no-fit", mesh, back}, dir);
+            ASSERT_EQ(in.status, 0) << in.err;
+            EXPECT_EQ(readBytes(back), readBytes(source)) << back;
+        }
+    // The OBJ carried the crate's bitmap beside it, and coming back reused it.
+    EXPECT_EQ(readBytes(dir.file("crate-obj/crate.bmp")), readBytes(kExamples + "/crate.bmp"));
+    EXPECT_EQ(listFolder(dir.file("crate-obj")).size(), 4u);
+}
+
+// A 4 x 2 picture of eight colours and an OBJ whose faces show parts of it.
+struct PictureModel {
+    TempDir dir;
+    QImage picture{4, 2, QImage::Format_RGB32};
+
+    explicit PictureModel(const char* faces, const char* pictureFile = "pic.png")
+    {
+        for (int i = 0; i < 8; ++i)
+            picture.setPixel(i % 4, i / 4, qRgb(30 * i, 255 - 30 * i, i % 2 ? 200 : 9));
+        picture.save(QString::fromStdString(dir.file("pic.png")));
+        std::ofstream(dir.file("m.mtl")) << "newmtl pic\nKd 1 1 1\nmap_Kd " << pictureFile << "\n";
+        std::ofstream(dir.file("m.obj"))
+            << "mtllib m.mtl\nusemtl pic\nv 0 0 0\nv 9 0 0\nv 9 9 0\nv 0 9 0\n"
+               "vt 1 0\nvt 1 1\nvt 0.5 1\nvt 0.5 0\nvt 0 0\nvt 0.3 0.7\n"
+            << faces;
+    }
+    // The colour of the picture's pixel x from the left, y from the bottom, as a BMP holds it.
+    std::vector<uint8_t> bgr(int x, int y) const
+    {
+        const QRgb c = picture.pixel(x, 1 - y);
+        return {uint8_t(qBlue(c)), uint8_t(qGreen(c)), uint8_t(qRed(c))};
+    }
+};
+
+std::vector<uint8_t> pixelsOf(const BitmapImage& image)
+{
+    std::vector<uint8_t> out;
+    for (int y = 0; y < image.height; ++y)
+        out.insert(out.end(), image.pixels.begin() + y * image.rowStride(),
+                   image.pixels.begin() + y * image.rowStride() + image.width * 3);
+    return out;
+}
+
+TEST(ConvertCommand, FacesShowingARectangleOfTheirPictureComeInTextured)
+{
+    // A quad showing the right half turned a quarter; a triangle, its corners given from the
+    // second, showing the left half mirrored; a quad whose mapping is no rectangle.
+    PictureModel model("f 1/1 2/2 3/3 4/4\nf 2/5 3/3 1/4\nf 1/5 2/6 3/1 4/2\n");
+    // A file of the wished name with other pixels is there already and must stay.
+    const Bytes other = readBytes(kExamples + "/crate.bmp");
+    writeBytes(model.dir.file("pic.bmp"), other);
+    Outcome r = run({"--no-fit", model.dir.file("m.obj"), model.dir.file("m.3do")}, model.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("2 textured, 2 bitmaps written"), std::string::npos) << r.out;
+    EXPECT_EQ(readBytes(model.dir.file("pic.bmp")), other);
+    CDynArray list;
+    ASSERT_TRUE(ReadObjectFile(model.dir.file("m.3do"), list, [](const std::string&, int, int, int) { return 1u; }));
+    ASSERT_EQ(list.Count(), 3);
+    const tElement* quad = list.First();
+    const tElement* triangle = quad->next;
+    EXPECT_EQ(quad->texture, "pic-2.bmp");
+    EXPECT_EQ(triangle->texture, "pic-3.bmp");
+    EXPECT_EQ(quad->color, -1);
+    EXPECT_EQ(std::vector<float>(triangle->vertex, triangle->vertex + 9),
+              std::vector<float>({0, 0, 0, 9, 0, 0, 9, 9, 0}));
+    EXPECT_FALSE(triangle->next->isTextured());
+    // Bottom row first: the renderer's corner 1 shows the picture's lower right.
+    const auto turned = ReadBitmapFile(model.dir.file("pic-2.bmp"));
+    const auto mirrored = ReadBitmapFile(model.dir.file("pic-3.bmp"));
+    ASSERT_TRUE(turned && mirrored);
+    std::vector<uint8_t> expectTurned, expectMirrored;
+    for (auto [x, y] : {std::pair{3, 0}, {3, 1}, {2, 0}, {2, 1}})
+        for (uint8_t b : model.bgr(x, y))
+            expectTurned.push_back(b);
+    for (auto [x, y] : {std::pair{1, 0}, {0, 0}, {1, 1}, {0, 1}})
+        for (uint8_t b : model.bgr(x, y))
+            expectMirrored.push_back(b);
+    EXPECT_EQ(pixelsOf(*turned), expectTurned);
+    EXPECT_EQ(pixelsOf(*mirrored), expectMirrored);
+}
+
+TEST(ConvertCommand, PictureThatCannotBeDecodedIsNamed)
+{
+    PictureModel model("f 1/1 2/2 3/3 4/4\n", "pic.tga");
+    writeBytes(model.dir.file("pic.tga"), Bytes(40, 7));
+    Outcome r = run({model.dir.file("m.obj"), model.dir.file("m.3do")}, model.dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("picture 'pic.tga' cannot be read"), std::string::npos) << r.out;
 }
 
 } // namespace
