@@ -45,7 +45,9 @@ const char* const kHelp =
     "      --up y|z          the source's up axis; z turns a Z-up mesh upright (default y)\n"
     "      --scale K         multiply the source's coordinates by K instead of fitting\n"
     "      --no-fit          keep the source's coordinates as they are\n"
-    "      --keep-fractions  keep fractional coordinates (the editor needs whole numbers)\n"
+    "      --round           round every coordinate to a whole number, as the editor shows\n"
+    "                        them, even where faces change (default: only where none does)\n"
+    "      --keep-fractions  keep fractional coordinates even where whole numbers do no harm\n"
     "      --size WxH        picture size in pixels (default %dx%d, the window's view)\n"
     "      --turn X,Y,Z      turn the object by these degrees about X, Y and Z\n"
     "      --light A,D,S     ambient, diffuse and specular light, 1..10 (default 3,7,10)\n"
@@ -181,8 +183,10 @@ Settings parse(const std::vector<std::string>& args)
             s.import.scale = k;
         } else if (name == "--no-fit") {
             s.import.fit = false;
+        } else if (name == "--round") {
+            s.import.rounding = Rounding::Always;
         } else if (name == "--keep-fractions") {
-            s.import.round = false;
+            s.import.rounding = Rounding::Never;
         } else if (name == "--size") {
             std::string v = value();
             auto parts = splitAt(v, 'x');
@@ -390,9 +394,23 @@ private:
                            std::to_string(r.triangles) + " triangles, " + std::to_string(r.quads) +
                            " quads); " + std::to_string(r.split) + " faces split, " +
                            std::to_string(r.degenerate) + " dropped as degenerate, " +
-                           std::to_string(r.clamped) + " clamped";
+                           std::to_string(r.clamped) + " clamped, " + std::to_string(r.rounded) +
+                           " rounded to whole units";
         if (r.notFaces > 0)
             text += ", " + std::to_string(r.notFaces) + " points or lines skipped";
+        if (r.keptFractions) {
+            std::vector<std::string> harm;
+            if (r.wouldChangeArea > 0)
+                harm.push_back("change the area of " + std::to_string(r.wouldChangeArea) +
+                               " faces by more than 1 %");
+            if (r.wouldCollapse > 0)
+                harm.push_back("leave " + std::to_string(r.wouldCollapse) + " faces without area");
+            if (r.wouldBend > 0)
+                harm.push_back("bend " + std::to_string(r.wouldBend) + " flat quads");
+            text += "; fractions kept: whole units would ";
+            for (std::size_t i = 0; i < harm.size(); ++i)
+                text += (i == 0 ? "" : i + 1 == harm.size() ? " and " : ", ") + harm[i];
+        }
         return text;
     }
 

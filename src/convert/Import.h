@@ -10,12 +10,19 @@
 
 struct aiScene;
 
+// Whether coordinates become whole numbers, as the polygon editor shows them.
+enum class Rounding {
+    WhereHarmless,   // only when no face loses more than 1 % of its area, collapses or bends
+    Always,
+    Never,
+};
+
 // How imported coordinates are placed.
 struct ImportOptions {
     bool fit = true;          // centre on the origin, largest extent kFitExtent
     float scale = 1.0f;       // used when not fitting
     bool zUp = false;         // the source's up axis is Z: turn it to Y
-    bool round = true;        // whole numbers within the editor's range
+    Rounding rounding = Rounding::WhereHarmless;   // whole numbers within the editor's range
     // Faces beyond this many are refused, so a crafted file cannot run the list out of memory
     // (the polygon list counts in int).
     std::size_t maxPolygons = 50'000'000;
@@ -29,10 +36,18 @@ struct ImportReport {
     std::size_t polygons = 0;     // records produced
     std::size_t triangles = 0;
     std::size_t quads = 0;
-    std::size_t split = 0;        // faces of more than four corners, split into triangles
-    std::size_t degenerate = 0;   // dropped: every corner the same point
-    std::size_t clamped = 0;      // a corner moved into the editor's range
+    std::size_t split = 0;        // faces split into triangles: more than four corners, or a
+                                  // concave or crossed quad
+    std::size_t degenerate = 0;   // dropped: no area, or a corner not a number
+    std::size_t clamped = 0;      // a corner moved into the editor's range (infinities too)
+    std::size_t rounded = 0;      // a corner moved to whole units
     std::size_t notFaces = 0;     // points and lines, which have no surface
+    // Why the fractions were kept when rounding was left to the import: the faces rounding
+    // would have changed by more than 1 % of their area, left without area, or bent.
+    bool keptFractions = false;
+    std::size_t wouldChangeArea = 0;
+    std::size_t wouldCollapse = 0;
+    std::size_t wouldBend = 0;
 };
 
 // An RGBA picture, rows top first, 4 bytes a pixel.
