@@ -2,6 +2,8 @@
 
 #include "Faces.h"
 #include "Latin1.h"
+#include "MemoryBudget.h"
+#include "SizeChecks.h"
 
 #include <assimp/BaseImporter.h>
 #include <assimp/DefaultIOSystem.h>
@@ -735,6 +737,10 @@ bool ConvertScene(const aiScene& scene, const ImportContext& context, const Poly
 bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
                     const PolygonSink& sink, ImportReport& report, std::string& error)
 {
+    const uint64_t memory = context.memory ? *context.memory : MemoryBudget::FromSystem().left();
+    if (!CheckSizeClaims(fileName, memory, context.options.maxPolygons, error))
+        return false;
+    const DataLimit limit(memory);
     Assimp::Importer importer;
     importer.SetIOHandler(new RegularFileSystem);
     // The importer owns its progress handler and deletes it.

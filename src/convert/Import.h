@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,9 @@ struct ImportContext {
     ImageDecoder decodeImage;      // optional: without it textures give no colour
     std::string folder;            // where the source's external textures are looked for
     ProgressCallback progress;     // optional
+    // The bytes a file's import may take; none: what the system has to spare, as every
+    // reader of the program takes it (MemoryBudget::FromSystem).
+    std::optional<uint64_t> memory;
 };
 
 // Turns a loaded scene into polygons. False with a reason when it holds no face at all, or
@@ -79,7 +83,9 @@ bool ConvertScene(const aiScene& scene, const ImportContext& context, const Poly
                   ImportReport& report, std::string& error);
 
 // Loads a mesh file with the Open Asset Import Library and converts it. Only regular files
-// are opened, the source's own and every file it names.
+// are opened, the source's own and every file it names. What the file claims is checked
+// against its size and the memory budget first, and the whole import runs held to that
+// budget: a file that needs more fails for want of memory.
 bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
                     const PolygonSink& sink, ImportReport& report, std::string& error);
 

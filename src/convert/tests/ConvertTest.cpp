@@ -387,6 +387,80 @@ TEST(ConvertPlacement, WholeUnitsOnlyWhereNoFaceSuffersAndEveryFaceCounted)
     EXPECT_EQ(rest.First()->vertex[3], 640.0f);
 }
 
+void writeText(const std::string& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string importFailure(const std::string& file, const ImportContext& context)
+{
+    CDynArray list;
+    ImportReport r;
+    std::string error;
+    EXPECT_FALSE(importInto(file, context, list, r, error));
+    return error;
+}
+
+TEST(ConvertLimits, ClaimsBeyondTheFileOrTheMemoryFailBeforeTheyAreSpent)
+{
+    TempDir dir;
+    ImportContext context = unplaced();
+    writeText(dir.file("huge.ply"), "ply\nformat binary_little_endian 1.0\nelement vertex 2000000000\n"
+                                    "property float x\nproperty float y\nproperty float z\n"
+                                    "element face 1\nproperty list uchar int vertex_indices\n"
+                                    "end_header\n" + std::string(60, '\0'));
+    EXPECT_NE(importFailure(dir.file("huge.ply"), context).find("claims 2000000000 vertex"),
+              std::string::npos);
+
+    // A buffer longer than its file, one that needs more memory than there is, and one far
+    // larger than an object of few faces could use; the file itself is sparse.
+    writeText(dir.file("b.bin"), "");
+    ASSERT_EQ(::truncate(dir.file("b.bin").c_str(), 1'000'000), 0);
+    auto gltf = [&](long length) {
+        writeText(dir.file("b.gltf"), "{\"asset\": {\"version\": \"2.0\"}, \"buffers\": [{\"uri\": \"b.bin\", "
+                                      "\"byteLength\": " + std::to_string(length) + "}]}");
+        return importFailure(dir.file("b.gltf"), context);
+    };
+    EXPECT_NE(gltf(2'000'000).find("reads 2000000 bytes from b.bin"), std::string::npos);
+    context.memory = 1'500'000;
+    EXPECT_EQ(gltf(1'000'000).rfind("not enough memory", 0), 0u);
+    context.memory.reset();
+    context.options.maxPolygons = 1000;
+    EXPECT_NE(gltf(1'000'000).find("far more than"), std::string::npos);
+    context.options.maxPolygons = ImportOptions().maxPolygons;
+
+    // An archive whose directory says a member of 1 KiB inflates to 1.5 GiB.
+    Bytes zip(30 + 10 + 1024, 0), directory(46 + 10, 0), end(22, 0);
+    putLe32(zip, 0, 0x04034b50);
+    putLe16(zip, 26, 10);
+    std::memcpy(zip.data() + 30, "3D/a.model", 10);
+    putLe32(directory, 0, 0x02014b50);
+    putLe16(directory, 10, 8);
+    putLe32(directory, 20, 1024);
+    putLe32(directory, 24, 1536u << 20);
+    putLe16(directory, 28, 10);
+    std::memcpy(directory.data() + 46, "3D/a.model", 10);
+    putLe32(end, 0, 0x06054b50);
+    putLe16(end, 8, 1);
+    putLe16(end, 10, 1);
+    putLe32(end, 12, uint32_t(directory.size()));
+    putLe32(end, 16, uint32_t(zip.size()));
+    zip.insert(zip.end(), directory.begin(), directory.end());
+    zip.insert(zip.end(), end.begin(), end.end());
+    writeBytes(dir.file("bomb.3mf"), zip);
+    EXPECT_NE(importFailure(dir.file("bomb.3mf"), context).find("would inflate to 1536 MiB"),
+              std::string::npos);
+
+    // An honest file that needs more than the budget: the reader's own allocations fail.
+    std::string mesh;
+    for (int i = 0; i < 100'000; ++i)
+        mesh += "v " + std::to_string(i) + " 0 0\nv " + std::to_string(i) + " 1 0\nv 0 0 " +
+                std::to_string(i + 1) + "\nf -3 -2 -1\n";
+    writeText(dir.file("large.obj"), mesh);
+    context.memory = 4 << 20;
+    EXPECT_EQ(importFailure(dir.file("large.obj"), context).rfind("not enough memory", 0), 0u);
+}
+
 TEST(ConvertColour, MaterialVertexColoursAndGrey)
 {
     // Vertex colours, a named material, and no material at all.
