@@ -134,7 +134,6 @@ Tessellator::Tessellator() : state_(std::make_unique<State>())
     gluTessCallback(t, GLU_TESS_VERTEX_DATA, reinterpret_cast<Callback>(&State::vertex));
     gluTessCallback(t, GLU_TESS_COMBINE_DATA, reinterpret_cast<Callback>(&State::combine));
     gluTessCallback(t, GLU_TESS_ERROR_DATA, reinterpret_cast<Callback>(&State::error));
-    gluTessProperty(t, GLU_TESS_WINDING_RULE, GLU_TESS_WINDING_ODD);
     gluTessProperty(t, GLU_TESS_TOLERANCE, 0);
 }
 
@@ -149,22 +148,32 @@ bool Tessellator::split(std::vector<Point3>& corners, std::vector<Piece>& pieces
     State& s = *state_;
     if (!s.tess)
         return false;
-    s.added.clear();
-    s.base = corners.size();
-    s.pieces = &pieces;
-    s.filled = 0;
-    s.failed = false;
-    const std::size_t first = pieces.size();
+    const std::size_t given = corners.size(), first = pieces.size();
     // The outline's own normal: the tessellator then works in the face's plane, and the
     // pieces can be turned the way the outline turns.
-    const Point3 normal = newell(corners.data(), corners.size());
+    const Point3 normal = newell(corners.data(), given);
     gluTessNormal(s.tess, normal[0], normal[1], normal[2]);
-    gluTessBeginPolygon(s.tess, &s);
-    gluTessBeginContour(s.tess);
-    for (std::size_t i = 0; i < corners.size(); ++i)
-        gluTessVertex(s.tess, corners[i].data(), asData(i));
-    gluTessEndContour(s.tess);
-    gluTessEndPolygon(s.tess);
+    // An outline that runs round the same corners an even number of times encloses nothing
+    // by the odd rule, though it plainly means its face: then every region it winds round
+    // is taken.
+    for (const GLdouble rule : {GLU_TESS_WINDING_ODD, GLU_TESS_WINDING_NONZERO}) {
+        gluTessProperty(s.tess, GLU_TESS_WINDING_RULE, rule);
+        s.added.clear();
+        s.base = given;
+        s.pieces = &pieces;
+        s.filled = 0;
+        s.failed = false;
+        pieces.resize(first);
+        corners.resize(given);
+        gluTessBeginPolygon(s.tess, &s);
+        gluTessBeginContour(s.tess);
+        for (std::size_t i = 0; i < given; ++i)
+            gluTessVertex(s.tess, corners[i].data(), asData(i));
+        gluTessEndContour(s.tess);
+        gluTessEndPolygon(s.tess);
+        if (!s.failed && pieces.size() > first)
+            break;
+    }
     corners.insert(corners.end(), s.added.begin(), s.added.end());
     if (s.failed) {
         pieces.resize(first);
