@@ -399,17 +399,12 @@ private:
         if (r.notFaces > 0)
             text += ", " + std::to_string(r.notFaces) + " points or lines skipped";
         if (r.keptFractions) {
-            std::vector<std::string> harm;
-            if (r.wouldChangeArea > 0)
-                harm.push_back("change the area of " + std::to_string(r.wouldChangeArea) +
-                               " faces by more than 1 %");
-            if (r.wouldCollapse > 0)
-                harm.push_back("leave " + std::to_string(r.wouldCollapse) + " faces without area");
-            if (r.wouldBend > 0)
-                harm.push_back("bend " + std::to_string(r.wouldBend) + " flat quads");
-            text += "; fractions kept: whole units would ";
-            for (std::size_t i = 0; i < harm.size(); ++i)
-                text += (i == 0 ? "" : i + 1 == harm.size() ? " and " : ", ") + harm[i];
+            const char* harm = r.harm == RoundingHarm::Collapse ? "leave face %zu without area"
+                               : r.harm == RoundingHarm::Bend   ? "bend face %zu, a flat quad"
+                                                                : "change the area of face %zu by more than 1 %%";
+            char because[80];
+            std::snprintf(because, sizeof because, harm, r.harmedFace);
+            text += std::string("; fractions kept: whole units would ") + because;
         }
         return text;
     }

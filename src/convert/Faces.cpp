@@ -63,6 +63,12 @@ double OutlineArea2(const Point3* corners, std::size_t count)
     return length(newell(corners, count));
 }
 
+bool HasArea(const Point3* corners, std::size_t count)
+{
+    const Point3 normal = newell(corners, count);
+    return dot(normal, normal) > 0;
+}
+
 bool IsConvexQuad(const Point3* p)
 {
     const Point3 normal = newell(p, 4);

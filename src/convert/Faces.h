@@ -13,6 +13,9 @@ using Piece = std::array<int, 3>;
 // counts only its ring.
 double OutlineArea2(const Point3* corners, std::size_t count);
 
+// Whether that area is more than nothing, without the square root.
+bool HasArea(const Point3* corners, std::size_t count);
+
 // Whether four corners make a quad the renderer draws as one: seen along its mean normal,
 // every corner turns the same way. Object files hold bent quads of that kind, and they
 // stay quads; a concave or crossed one only keeps its surface as triangles.

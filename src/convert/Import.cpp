@@ -501,24 +501,19 @@ private:
         case Rounding::WhereHarmless:
             break;
         }
-        for (const Instance& in : instances)
-            forEachFace(in, false, [&](unsigned) {
-                switch (JudgeRounding(corners_.data(), corners_.size())) {
-                case RoundingHarm::None:
-                    break;
-                case RoundingHarm::Area:
-                    ++report_.wouldChangeArea;
-                    break;
-                case RoundingHarm::Collapse:
-                    ++report_.wouldCollapse;
-                    break;
-                case RoundingHarm::Bend:
-                    ++report_.wouldBend;
-                    break;
-                }
-                return true;
+        std::size_t face = 0;
+        for (const Instance& in : instances) {
+            const bool searched = forEachFace(in, false, [&](unsigned) {
+                ++face;
+                report_.harm = JudgeRounding(corners_.data(), corners_.size());
+                return report_.harm == RoundingHarm::None;
             });
-        report_.keptFractions = report_.wouldChangeArea + report_.wouldCollapse + report_.wouldBend > 0;
+            if (!searched) {
+                report_.keptFractions = true;
+                report_.harmedFace = face;
+                break;
+            }
+        }
         round_ = !report_.keptFractions;
     }
 
@@ -610,7 +605,7 @@ private:
                 stored[k][a] = f;
             }
         }
-        if (!(OutlineArea2(stored, std::size_t(count)) > 0))
+        if (!HasArea(stored, std::size_t(count)))
             return Outcome::Dropped;
         e.type = count == 3 ? "Triangle" : "Quad";
         e.red = colour.r;

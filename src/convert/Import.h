@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DynArray.h"
+#include "Faces.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -43,12 +44,12 @@ struct ImportReport {
     std::size_t clamped = 0;      // a corner moved into the editor's range (infinities too)
     std::size_t rounded = 0;      // a corner moved to whole units
     std::size_t notFaces = 0;     // points and lines, which have no surface
-    // Why the fractions were kept when rounding was left to the import: the faces rounding
-    // would have changed by more than 1 % of their area, left without area, or bent.
+    // Why the fractions were kept when rounding was left to the import: the first face
+    // (counted from 1 in the order of conversion) that whole units would harm, and how.
+    // The search stops there, so that a dense mesh costs no second full pass.
     bool keptFractions = false;
-    std::size_t wouldChangeArea = 0;
-    std::size_t wouldCollapse = 0;
-    std::size_t wouldBend = 0;
+    RoundingHarm harm = RoundingHarm::None;
+    std::size_t harmedFace = 0;
 };
 
 // An RGBA picture, rows top first, 4 bytes a pixel.

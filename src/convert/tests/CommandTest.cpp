@@ -348,8 +348,8 @@ TEST(ConvertCommand, SummaryTellsWhyFractionsAreKeptAndRoundForcesWholeUnits)
     std::ofstream(dir.file("m.obj")) << "v 0 0 0.3\nv 200 0 0\nv 0 200 0\nv 0 0 0\nv 0.4 0 0\n"
                                         "v 0 0.4 0\nf 1 2 3\nf 4 5 6\n";
     Outcome r = run({dir.file("m.obj"), dir.file("m.3do")}, dir);
-    EXPECT_NE(r.out.find("0 rounded to whole units; fractions kept: whole units would leave 1 "
-                         "faces without area"),
+    EXPECT_NE(r.out.find("0 rounded to whole units; fractions kept: whole units would leave face 2 "
+                         "without area"),
               std::string::npos)
         << r.out;
     r = run({"--round", dir.file("m.obj"), dir.file("m.3do")}, dir);

@@ -368,15 +368,17 @@ TEST(ConvertPlacement, WholeUnitsOnlyWhereNoFaceSuffersAndEveryFaceCounted)
     EXPECT_EQ(std::make_tuple(r.keptFractions, r.rounded), std::make_tuple(false, 1u));
     EXPECT_EQ(whole.First()->vertex[3], 100.0f);
 
-    // One small triangle would lose its area, a flat quad would bend: nothing is rounded.
+    // One small triangle would lose its area, or a flat quad would bend: nothing is rounded.
     const char* small = "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0.1 0.1 0\nv 0.4 0.1 0\nv 0.1 0.4 0\n"
-                        "v 0 0 0.4\nv 100 0 47.9\nv 100 100 71.4\nv 0 100 23.9\n"
-                        "f 1 2 3\nf 4 5 6\nf 7 8 9 10\n";
+                        "f 1 2 3\nf 4 5 6\n";
     CDynArray kept;
     ASSERT_TRUE(importText(small, "obj", unplaced(), kept, r));
-    EXPECT_EQ(std::make_tuple(r.keptFractions, r.wouldCollapse, r.wouldBend, r.rounded),
-              std::make_tuple(true, 1u, 1u, 0u));
-    EXPECT_FLOAT_EQ(kept.First()->next->vertex[0], 0.1f);
+    EXPECT_EQ(std::make_tuple(r.keptFractions, r.harm, r.harmedFace, r.rounded),
+              std::make_tuple(true, RoundingHarm::Collapse, 2u, 0u));
+    EXPECT_FLOAT_EQ(kept.Last()->vertex[0], 0.1f);
+    const char* bent = "v 0 0 0.4\nv 100 0 47.9\nv 100 100 71.4\nv 0 100 23.9\nf 1 2 3 4\n";
+    ASSERT_TRUE(importText(bent, "obj", unplaced(), kept, r));
+    EXPECT_EQ(std::make_tuple(r.keptFractions, r.harm), std::make_tuple(true, RoundingHarm::Bend));
 
     // Three corners on one line have no area, and a float's infinity is clamped like any
     // other corner beyond the range; both are told.
