@@ -733,9 +733,14 @@ bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
                     const PolygonSink& sink, ImportReport& report, std::string& error)
 {
     const uint64_t memory = context.memory ? *context.memory : MemoryBudget::FromSystem().left();
-    if (!CheckSizeClaims(fileName, memory, context.options.maxPolygons, error))
-        return false;
     const DataLimit limit(memory);
+    try {
+        if (!CheckSizeClaims(fileName, memory, context.options.maxPolygons, error))
+            return false;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory";   // a text header (glTF's JSON) larger than the budget
+        return false;
+    }
     Assimp::Importer importer;
     importer.SetIOHandler(new RegularFileSystem);
     // The importer owns its progress handler and deletes it.

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr uint64_t kMiB = 1 << 20;
+constexpr std::size_t kLongestName = 4096;
 // Deflate packs the text of real models four to twenty times; a thousandfold is repetition
 // made to inflate.
 constexpr uint64_t kMostInflation = 100;
@@ -237,7 +238,8 @@ private:
                     c = ' ';
                 }
             }
-            if (out)
+            // A data URI may be the most of the file; its start tells enough.
+            if (out && out->size() < kLongestName)
                 out->push_back(c);
         }
         return take('"');
