@@ -530,19 +530,14 @@ private:
                 context_.progress(0.5f + 0.5f * float(done_) / float(totalFaces_));
             // Infinite corners go to the edge of the editor's range before any shape is
             // judged; a corner that is not a number has no place at all.
-            bool infinite = false;
-            for (Vec& p : corners_)
-                for (double& v : p) {
-                    if (std::isnan(v)) {
-                        ++report_.degenerate;
-                        return true;
-                    }
-                    if (std::isinf(v)) {
-                        v = std::copysign(double(kEditorLimit), v);
-                        infinite = true;
-                    }
-                }
-            clampedFace_ = infinite;
+            bool finite = true;
+            for (const Vec& p : corners_)
+                finite = finite && std::isfinite(p[0] + p[1] + p[2]);   // a sum overflows seldom
+            clampedFace_ = false;
+            if (!finite && !bringIntoRange()) {
+                ++report_.degenerate;
+                return true;
+            }
             const Colour colour = colours_.of(indices_.data(), unsigned(indices_.size()));
             if (corners_.size() == 3 || (corners_.size() == 4 && IsConvexQuad(corners_.data()))) {
                 const Outcome outcome = emit(corners_, nullptr, colour, base, number);
@@ -564,6 +559,21 @@ private:
             ++(any ? report_.split : report_.degenerate);
             return true;
         });
+    }
+
+    // False for a corner that is not a number; infinite coordinates go to the range's edge.
+    bool bringIntoRange()
+    {
+        for (Vec& p : corners_)
+            for (double& v : p) {
+                if (std::isnan(v))
+                    return false;
+                if (std::isinf(v)) {
+                    v = std::copysign(double(kEditorLimit), v);
+                    clampedFace_ = true;
+                }
+            }
+        return true;
     }
 
     bool refused(std::string& error)
