@@ -208,9 +208,6 @@ double RoundHalfAway(double v)
 
 RoundingHarm JudgeRounding(const Point3* corners, std::size_t count)
 {
-    const double before = OutlineArea2(corners, count);
-    if (!(before > 0) || !std::isfinite(before))
-        return RoundingHarm::None;   // no area to lose: dropped either way
     Point3 small[4];
     std::vector<Point3> large;
     Point3* rounded = small;
@@ -218,13 +215,22 @@ RoundingHarm JudgeRounding(const Point3* corners, std::size_t count)
         large.resize(count);
         rounded = large.data();
     }
+    bool whole = true;
     for (std::size_t i = 0; i < count; ++i)
-        for (int a = 0; a < 3; ++a)
+        for (int a = 0; a < 3; ++a) {
             rounded[i][a] = RoundHalfAway(corners[i][a]);
-    const double after = OutlineArea2(rounded, count);
+            whole = whole && rounded[i][a] == corners[i][a];
+        }
+    if (whole)
+        return RoundingHarm::None;   // nothing moves
+    // Squared twice-areas: the comparison needs no square root.
+    const Point3 n0 = newell(corners, count), n1 = newell(rounded, count);
+    const double before = dot(n0, n0), after = dot(n1, n1);
+    if (!(before > 0) || !std::isfinite(before))
+        return RoundingHarm::None;   // no area to lose: dropped either way
     if (!(after > 0))
         return RoundingHarm::Collapse;
-    if (std::fabs(after - before) > 0.01 * before)
+    if (after < 0.99 * 0.99 * before || after > 1.01 * 1.01 * before)
         return RoundingHarm::Area;
     if (count == 4 && IsFlatQuad(corners) && !IsFlatQuad(rounded))
         return RoundingHarm::Bend;

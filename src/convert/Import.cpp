@@ -501,6 +501,20 @@ private:
         case Rounding::WhereHarmless:
             break;
         }
+        // Whole numbers already, as models of the editor's own making are: nothing moves, and
+        // the vertices tell it without a walk through the faces.
+        bool whole = true;
+        Vec p;
+        for (const Instance& in : instances)
+            for (unsigned i = 0; i < in.mesh->mNumVertices && whole; ++i) {
+                placement_.placeInto(in, in.mesh->mVertices[i], p);
+                whole = p[0] == RoundHalfAway(p[0]) && p[1] == RoundHalfAway(p[1]) &&
+                        p[2] == RoundHalfAway(p[2]);
+            }
+        if (whole) {
+            round_ = true;
+            return;
+        }
         std::size_t face = 0;
         for (const Instance& in : instances) {
             const bool searched = forEachFace(in, false, [&](unsigned) {
