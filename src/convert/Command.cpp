@@ -46,7 +46,9 @@ const char* const kHelp =
     "      --up y|z          the source's up axis; z turns a Z-up mesh upright (default y)\n"
     "      --scale K         multiply the source's coordinates by K instead of fitting\n"
     "      --no-fit          keep the source's coordinates as they are\n"
-    "      --keep-fractions  keep fractional coordinates (the editor needs whole numbers)\n"
+    "      --round           round every coordinate to a whole number, as the editor shows\n"
+    "                        them, even where faces change (default: only where none does)\n"
+    "      --keep-fractions  keep fractional coordinates even where whole numbers do no harm\n"
     "      --size WxH        picture size in pixels (default %dx%d, the window's view)\n"
     "      --turn X,Y,Z      turn the object by these degrees about X, Y and Z\n"
     "      --light A,D,S     ambient, diffuse and specular light, 1..10 (default 3,7,10)\n"
@@ -182,8 +184,10 @@ Settings parse(const std::vector<std::string>& args)
             s.import.scale = k;
         } else if (name == "--no-fit") {
             s.import.fit = false;
+        } else if (name == "--round") {
+            s.import.rounding = Rounding::Always;
         } else if (name == "--keep-fractions") {
-            s.import.round = false;
+            s.import.rounding = Rounding::Never;
         } else if (name == "--size") {
             std::string v = value();
             auto parts = splitAt(v, 'x');
@@ -392,7 +396,8 @@ private:
                            std::to_string(r.triangles) + " triangles, " + std::to_string(r.quads) +
                            " quads); " + std::to_string(r.split) + " faces split, " +
                            std::to_string(r.degenerate) + " dropped as degenerate, " +
-                           std::to_string(r.clamped) + " clamped";
+                           std::to_string(r.clamped) + " clamped, " + std::to_string(r.rounded) +
+                           " rounded to whole units";
         if (r.notFaces > 0)
             text += ", " + std::to_string(r.notFaces) + " points or lines skipped";
         if (r.textured > 0)
@@ -402,6 +407,14 @@ private:
                     std::to_string(bitmaps->reused()) + " found beside it";
         for (const std::string& picture : r.unreadablePictures)
             text += "; picture '" + picture + "' cannot be read, its faces take another colour";
+        if (r.keptFractions) {
+            const char* harm = r.harm == RoundingHarm::Collapse ? "leave face %zu without area"
+                               : r.harm == RoundingHarm::Bend   ? "bend face %zu, a flat quad"
+                                                                : "change the area of face %zu by more than 1 %%";
+            char because[80];
+            std::snprintf(because, sizeof because, harm, r.harmedFace);
+            text += std::string("; fractions kept: whole units would ") + because;
+        }
         return text;
     }
 

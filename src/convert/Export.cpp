@@ -230,8 +230,9 @@ private:
             g.textured = p->isTextured();
             g.sample = p;
             std::size_t end = i + 1;
-            const std::string base = p->name.size() > 2 && p->name.compare(p->name.size() - 2, 2, " 1") == 0
-                                         ? p->name.substr(0, p->name.size() - 2)
+            const std::string_view name = p->name.view();
+            const std::string base = name.size() > 2 && name.ends_with(" 1")
+                                         ? std::string(name.substr(0, name.size() - 2))
                                          : std::string();
             if (!byName)
                 while (end < polygons.size() && sameKind(*polygons[end], *p))
@@ -486,7 +487,7 @@ bool stageBitmaps(const CDynArray& list, const std::string& target, const Export
     std::set<std::string> names;
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining)
-        if (p->isTextured() && !p->texture.empty() && p->texture.find('/') == std::string::npos &&
+        if (p->isTextured() && !p->texture.empty() && p->texture.view().find('/') == std::string::npos &&
             p->texture != "." && p->texture != "..")
             names.insert(p->texture);
     const std::string folder = FolderOf(target);

@@ -1,7 +1,10 @@
 #include "Import.h"
 
+#include "Faces.h"
 #include "Latin1.h"
 #include "Textures.h"
+#include "MemoryBudget.h"
+#include "SizeChecks.h"
 
 #include <assimp/BaseImporter.h>
 #include <assimp/DefaultIOSystem.h>
@@ -43,8 +46,6 @@ namespace {
 using Vec = std::array<double, 3>;
 
 constexpr int kNeutralGrey = 160;
-// Ear clipping costs the square of the corners; beyond this a fan is good enough.
-constexpr std::size_t kEarClippingLimit = 512;
 
 struct Instance {
     const aiMesh* mesh;
@@ -138,19 +139,6 @@ struct Placement {
         out[2] = (z - centre[2]) * factor;
     }
 };
-
-// std::round without the library call, which was a tenth of the conversion: exact for every
-// double, the sign of zero included.
-double roundHalfAway(double v)
-{
-    if (!(std::fabs(v) < 0x1p52))
-        return std::round(v);   // already whole, infinite or not a number
-    int64_t whole = int64_t(v);
-    const double rest = v - double(whole);   // exact below 2^52
-    // Without branches: on real coordinates the halves fall either way at random.
-    whole += int64_t(rest >= 0.5) - int64_t(rest <= -0.5);
-    return std::copysign(double(whole), v);
-}
 
 bool finite(const Vec& v)
 {
@@ -367,72 +355,6 @@ private:
     Colour fixed_;
 };
 
-// Splits a face of more than four corners into triangles of the same turning sense, by
-// clipping ears in the plane the face mostly lies in. Corner lists are indices into pts.
-void splitFace(const std::vector<Vec>& pts, std::vector<std::array<int, 3>>& out)
-{
-    const int n = int(pts.size());
-    auto fan = [&](const std::vector<int>& ring) {
-        for (std::size_t i = 1; i + 1 < ring.size(); ++i)
-            out.push_back({ring[0], ring[i], ring[i + 1]});
-    };
-    std::vector<int> ring(n);
-    for (int i = 0; i < n; ++i)
-        ring[i] = i;
-    if (std::size_t(n) > kEarClippingLimit) {
-        fan(ring);
-        return;
-    }
-    // Newell's normal; drop its largest axis to work in 2D.
-    Vec normal{0, 0, 0};
-    for (int i = 0; i < n; ++i) {
-        const Vec& a = pts[i];
-        const Vec& b = pts[(i + 1) % n];
-        normal[0] += (a[1] - b[1]) * (a[2] + b[2]);
-        normal[1] += (a[2] - b[2]) * (a[0] + b[0]);
-        normal[2] += (a[0] - b[0]) * (a[1] + b[1]);
-    }
-    int drop = 0;
-    for (int k = 1; k < 3; ++k)
-        if (std::fabs(normal[k]) > std::fabs(normal[drop]))
-            drop = k;
-    const int ax = (drop + 1) % 3, ay = (drop + 2) % 3;
-    const double sense = normal[drop] >= 0 ? 1.0 : -1.0;
-    auto cross = [&](int a, int b, int c) {
-        return ((pts[b][ax] - pts[a][ax]) * (pts[c][ay] - pts[a][ay]) -
-                (pts[b][ay] - pts[a][ay]) * (pts[c][ax] - pts[a][ax])) * sense;
-    };
-    auto inside = [&](int p, int a, int b, int c) {
-        return cross(a, b, p) >= 0 && cross(b, c, p) >= 0 && cross(c, a, p) >= 0;
-    };
-    while (ring.size() > 3) {
-        const std::size_t m = ring.size();
-        bool clipped = false;
-        for (std::size_t i = 0; i < m && !clipped; ++i) {
-            int a = ring[(i + m - 1) % m], b = ring[i], c = ring[(i + 1) % m];
-            if (cross(a, b, c) <= 0)
-                continue;
-            bool ear = true;
-            for (int p : ring)
-                if (p != a && p != b && p != c && inside(p, a, b, c)) {
-                    ear = false;
-                    break;
-                }
-            if (!ear)
-                continue;
-            out.push_back({a, b, c});
-            ring.erase(ring.begin() + std::ptrdiff_t(i));
-            clipped = true;
-        }
-        if (!clipped) {
-            // Self-intersecting or flat: no ear left, so the rest goes as a fan.
-            fan(ring);
-            return;
-        }
-    }
-    out.push_back({ring[0], ring[1], ring[2]});
-}
-
 class Converter {
 public:
     Converter(const aiScene& scene, const ImportContext& context, const PolygonSink& sink,
@@ -462,6 +384,7 @@ public:
         settlePlacement(instances);
         ngonEncoded_ = writtenByAssimpAsGltf();
         totalFaces_ = faces;
+        settleRounding(instances);
         for (const Instance& in : instances)
             if (!convert(in, error))
                 return false;
@@ -560,6 +483,87 @@ private:
         return true;
     }
 
+    // The corners of each face of an instance in turn, placed, with the face's indices
+    // into the mesh; what cannot be a face is counted once, when counting is asked for.
+    template <class Visit>
+    bool forEachFace(const Instance& in, bool count, Visit visit)
+    {
+        const aiMesh& mesh = *in.mesh;
+        unsigned joined[4];
+        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+            const aiFace& face = mesh.mFaces[f];
+            if (face.mNumIndices < 3 || !face.mIndices) {
+                report_.notFaces += count;
+                continue;
+            }
+            if (ngonEncoded_ && joinQuad(mesh, f, joined)) {
+                indices_.assign(joined, joined + 4);
+                ++f;
+            } else {
+                indices_.assign(face.mIndices, face.mIndices + face.mNumIndices);
+            }
+            if (std::any_of(indices_.begin(), indices_.end(),
+                            [&](unsigned i) { return i >= mesh.mNumVertices; })) {
+                report_.degenerate += count;
+                continue;
+            }
+            if (in.mirrored)
+                std::reverse(indices_.begin(), indices_.end());
+            // Turns the corners so that the first is the renderer's, when the face shows a bitmap.
+            texture_ = count ? bitmapOf(mesh, indices_) : nullptr;
+            corners_.clear();
+            for (unsigned i : indices_)
+                placement_.placeInto(in, mesh.mVertices[i], corners_.emplace_back());
+            if (!visit(f))
+                return false;
+        }
+        return true;
+    }
+
+    // Whole numbers only when they cost no face its shape; the faces they would harm are
+    // counted for the summary.
+    void settleRounding(const std::vector<Instance>& instances)
+    {
+        switch (context_.options.rounding) {
+        case Rounding::Always:
+            round_ = true;
+            return;
+        case Rounding::Never:
+            round_ = false;
+            return;
+        case Rounding::WhereHarmless:
+            break;
+        }
+        // Whole numbers already, as models of the editor's own making are: nothing moves, and
+        // the vertices tell it without a walk through the faces.
+        bool whole = true;
+        Vec p;
+        for (const Instance& in : instances)
+            for (unsigned i = 0; i < in.mesh->mNumVertices && whole; ++i) {
+                placement_.placeInto(in, in.mesh->mVertices[i], p);
+                whole = p[0] == RoundHalfAway(p[0]) && p[1] == RoundHalfAway(p[1]) &&
+                        p[2] == RoundHalfAway(p[2]);
+            }
+        if (whole) {
+            round_ = true;
+            return;
+        }
+        std::size_t face = 0;
+        for (const Instance& in : instances) {
+            const bool searched = forEachFace(in, false, [&](unsigned) {
+                ++face;
+                report_.harm = JudgeRounding(corners_.data(), corners_.size());
+                return report_.harm == RoundingHarm::None;
+            });
+            if (!searched) {
+                report_.keptFractions = true;
+                report_.harmedFace = face;
+                break;
+            }
+        }
+        round_ = !report_.keptFractions;
+    }
+
     bool convert(const Instance& in, std::string& error)
     {
         const aiMesh& mesh = *in.mesh;
@@ -569,99 +573,113 @@ private:
             base = "Polygon";
         lone_ = makesOnePolygon(mesh);
         int number = 0;
-        std::vector<Vec> corners;
-        std::vector<unsigned> indices;
-        std::vector<std::array<int, 3>> pieces;
-        unsigned joined[4];
-        for (unsigned f = 0; f < mesh.mNumFaces; ++f) {
+        return forEachFace(in, true, [&](unsigned) {
             if (context_.progress && (++done_ & 0xFFFF) == 0)
                 context_.progress(0.5f + 0.5f * float(done_) / float(totalFaces_));
-            const aiFace& face = mesh.mFaces[f];
-            if (face.mNumIndices < 3 || !face.mIndices) {
-                ++report_.notFaces;
-                continue;
-            }
-            if (ngonEncoded_ && joinQuad(mesh, f, joined)) {
-                indices.assign(joined, joined + 4);
-                ++f;
-            } else {
-                indices.assign(face.mIndices, face.mIndices + face.mNumIndices);
-            }
-            if (std::any_of(indices.begin(), indices.end(),
-                            [&](unsigned i) { return i >= mesh.mNumVertices; })) {
+            // Infinite corners go to the edge of the editor's range before any shape is
+            // judged; a corner that is not a number has no place at all.
+            bool finite = true;
+            for (const Vec& p : corners_)
+                finite = finite && std::isfinite(p[0] + p[1] + p[2]);   // a sum overflows seldom
+            clampedFace_ = false;
+            if (!finite && !bringIntoRange()) {
                 ++report_.degenerate;
-                continue;
+                return true;
             }
-            if (in.mirrored)
-                std::reverse(indices.begin(), indices.end());
-            texture_ = bitmapOf(mesh, indices);
-            corners.clear();
-            for (unsigned i : indices)
-                placement_.placeInto(in, mesh.mVertices[i], corners.emplace_back());
-            Colour colour = colours_.of(indices.data(), unsigned(indices.size()));
-            if (corners.size() <= 4) {
-                if (!emit(corners, nullptr, colour, base, number, error))
-                    return false;
-                continue;
+            const Colour colour = colours_.of(indices_.data(), unsigned(indices_.size()));
+            if (corners_.size() == 3 || (corners_.size() == 4 && IsConvexQuad(corners_.data()))) {
+                const Outcome outcome = emit(corners_, nullptr, colour, base, number);
+                report_.degenerate += outcome == Outcome::Dropped;
+                return outcome != Outcome::Failed || refused(error);
             }
-            ++report_.split;
-            pieces.clear();
-            splitFace(corners, pieces);
-            for (const auto& piece : pieces)
-                if (!emit(corners, &piece, colour, base, number, error))
+            // The pieces of a face show no rectangle of its picture as the renderer maps one.
+            texture_ = nullptr;
+            pieces_.clear();
+            if (!tessellator_.split(corners_, pieces_) || pieces_.empty()) {
+                ++report_.degenerate;
+                return true;
+            }
+            bool any = false;
+            for (const Piece& piece : pieces_) {
+                const Outcome outcome = emit(corners_, &piece, colour, base, number);
+                if (outcome == Outcome::Failed)
+                    return refused(error);
+                any = any || outcome == Outcome::Written;
+            }
+            ++(any ? report_.split : report_.degenerate);
+            return true;
+        });
+    }
+
+    // False for a corner that is not a number; infinite coordinates go to the range's edge.
+    bool bringIntoRange()
+    {
+        for (Vec& p : corners_)
+            for (double& v : p) {
+                if (std::isnan(v))
                     return false;
-        }
+                if (std::isinf(v)) {
+                    v = std::copysign(double(kEditorLimit), v);
+                    clampedFace_ = true;
+                }
+            }
         return true;
     }
 
-    bool emit(const std::vector<Vec>& corners, const std::array<int, 3>* piece,
-              const Colour& colour, const std::string& base, int& number, std::string& error)
+    bool refused(std::string& error)
+    {
+        error = "not enough memory or the output cannot be written";
+        return false;
+    }
+
+    enum class Outcome { Written, Dropped, Failed };
+
+    Outcome emit(const std::vector<Vec>& corners, const Piece* piece, const Colour& colour,
+                 const std::string& base, int& number)
     {
         const int count = piece ? 3 : int(corners.size());
         tElement& e = element_;   // reused, so that its texts keep their storage
-        e.type = count == 3 ? "Triangle" : "Quad";
         std::fill(e.vertex + 3 * count, std::end(e.vertex), 0.0f);
-        bool clamped = false;
+        bool clamped = clampedFace_, rounded = false;
+        Vec stored[4];
         for (int k = 0; k < count; ++k) {
             const Vec& p = corners[piece ? (*piece)[k] : k];
             for (int a = 0; a < 3; ++a) {
                 double v = p[a];
-                if (context_.options.round) {
-                    v = roundHalfAway(v);
-                    if (v < -kEditorLimit || v > kEditorLimit) {
-                        v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
-                        clamped = clamped || std::isfinite(p[a]);
-                    }
+                if (round_) {
+                    const double whole = RoundHalfAway(v);
+                    rounded = rounded || whole != v;
+                    v = whole;
                 }
-                float stored = float(v);
-                if (!std::isfinite(stored)) {
-                    ++report_.degenerate;
-                    return true;
+                if (round_ && (v < -kEditorLimit || v > kEditorLimit)) {
+                    v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
+                    clamped = true;
                 }
-                e.vertex[3 * k + a] = stored;
+                float f = float(v);
+                if (!std::isfinite(f)) {
+                    // Beyond what a float holds: as far as the editor's range reaches.
+                    f = std::copysign(kEditorLimit, f);
+                    clamped = true;
+                }
+                e.vertex[3 * k + a] = f;
+                stored[k][a] = f;
             }
         }
-        bool allSame = true;
-        for (int k = 1; k < count && allSame; ++k)
-            allSame = std::equal(e.vertex, e.vertex + 3, e.vertex + 3 * k);
-        if (allSame) {
-            ++report_.degenerate;
-            return true;
-        }
-        if (clamped)
-            ++report_.clamped;
+        if (!HasArea(stored, std::size_t(count)))
+            return Outcome::Dropped;
+        e.type = count == 3 ? "Triangle" : "Quad";
         e.red = colour.r;
         e.green = colour.g;
         e.blue = colour.b;
         e.color = colour.r | colour.g << 8 | colour.b << 16;
         nameAndTexture(e, base, number);
-        if (!sink_(e)) {
-            error = "not enough memory or the output cannot be written";
-            return false;
-        }
+        if (!sink_(e))
+            return Outcome::Failed;
+        report_.clamped += clamped;
+        report_.rounded += rounded;
         ++report_.polygons;
         ++(count == 3 ? report_.triangles : report_.quads);
-        return true;
+        return Outcome::Written;
     }
 
     // A lone polygon keeps its group's name as it is; the faces of a larger group are
@@ -670,7 +688,7 @@ private:
     void nameAndTexture(tElement& e, const std::string& base, int& number)
     {
         if (lone_)
-            e.name.assign(base, 0, kLoneNameBytes);
+            e.name.assign(std::string_view(base).substr(0, kLoneNameBytes));
         else
             AssignNumberedName(e.name, base, ++number);
         e.texture.clear();
@@ -733,6 +751,12 @@ private:
     const std::string* texture_ = nullptr;     // the bitmap of the face being converted
     Placement placement_;
     tElement element_;
+    Tessellator tessellator_;
+    std::vector<unsigned> indices_;
+    std::vector<Vec> corners_;
+    std::vector<Piece> pieces_;
+    bool round_ = false;
+    bool clampedFace_ = false;
     bool ngonEncoded_ = false;
     std::size_t totalFaces_ = 0;
     std::size_t done_ = 0;
@@ -830,6 +854,15 @@ bool ConvertScene(const aiScene& scene, const ImportContext& context, const Poly
 bool ImportMeshFile(const std::string& fileName, const ImportContext& context,
                     const PolygonSink& sink, ImportReport& report, std::string& error)
 {
+    const uint64_t memory = context.memory ? *context.memory : MemoryBudget::FromSystem().left();
+    const DataLimit limit(memory);
+    try {
+        if (!CheckSizeClaims(fileName, memory, context.options.maxPolygons, error))
+            return false;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory";   // a text header (glTF's JSON) larger than the budget
+        return false;
+    }
     Assimp::Importer importer;
     importer.SetIOHandler(new RegularFileSystem);
     // The importer owns its progress handler and deletes it.

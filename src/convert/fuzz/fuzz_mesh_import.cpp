@@ -53,7 +53,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     const uint8_t select = data[0];
     ImportContext context;
     context.options.zUp = select & 0x08;
-    context.options.round = !(select & 0x10);
+    context.options.rounding = (select & 0x10)   ? Rounding::Never
+                               : (select & 0x40) ? Rounding::Always
+                                                 : Rounding::WhereHarmless;
     context.options.fit = !(select & 0x20);
     // An input of a few kilobytes may still name millions of faces; the list stays small.
     context.options.maxPolygons = 200000;
@@ -70,6 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     if (list.Count() == 0 || std::size_t(list.Count()) != report.polygons ||
         report.triangles + report.quads != report.polygons)
         std::abort();
+    const bool rounded = context.options.rounding == Rounding::Always ||
+                         (context.options.rounding == Rounding::WhereHarmless && !report.keptFractions);
     for (const tElement* e = list.First(); e; e = e->next) {
         if ((e->type != "Triangle" && e->type != "Quad") || e->name.empty() || e->name.size() > 30)
             std::abort();
@@ -81,7 +85,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
             if (!std::isfinite(v))
                 std::abort();
             // Rounded coordinates are whole numbers the editor takes.
-            if (context.options.round && (v != std::round(v) || std::fabs(v) > 640))
+            if (rounded && (v != std::round(v) || std::fabs(v) > 640))
                 std::abort();
         }
     }

@@ -460,4 +460,21 @@ TEST(ConvertCommand, PictureThatCannotBeDecodedIsNamed)
     EXPECT_NE(r.out.find("picture 'pic.tga' cannot be read"), std::string::npos) << r.out;
 }
 
+TEST(ConvertCommand, SummaryTellsWhyFractionsAreKeptAndRoundForcesWholeUnits)
+{
+    // Fitted to 200 units, the small triangle is a unit across: whole numbers flatten it.
+    TempDir dir;
+    std::ofstream(dir.file("m.obj")) << "v 0 0 0.3\nv 200 0 0\nv 0 200 0\nv 0 0 0\nv 0.4 0 0\n"
+                                        "v 0 0.4 0\nf 1 2 3\nf 4 5 6\n";
+    Outcome r = run({dir.file("m.obj"), dir.file("m.3do")}, dir);
+    EXPECT_NE(r.out.find("0 rounded to whole units; fractions kept: whole units would leave face 2 "
+                         "without area"),
+              std::string::npos)
+        << r.out;
+    r = run({"--round", dir.file("m.obj"), dir.file("m.3do")}, dir);
+    EXPECT_NE(r.out.find("1 dropped as degenerate, 0 clamped, 1 rounded to whole units\n"),
+              std::string::npos)
+        << r.out;
+}
+
 } // namespace

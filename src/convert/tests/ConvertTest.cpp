@@ -183,10 +183,11 @@ TEST(ConvertRealFiles, ModelsOfOtherProgramsGiveTheirFaces)
 {
     const RealFile files[] = {
         {"OBJ/box.obj", 0, 6, 0, 0},
-        {"OBJ/spider.obj", 1340, 0, 0, 28},   // the source has 28 faces of one point
+        // The source has 28 faces of one point and 28 with two corners on one point.
+        {"OBJ/spider.obj", 1312, 0, 0, 56},
         {"OBJ/concave_polygon.obj", 64, 0, 1, 0},
-        {"STL/Spider_binary.stl", 1340, 0, 0, 28},
-        {"STL/Spider_ascii.stl", 1340, 0, 0, 28},
+        {"STL/Spider_binary.stl", 1312, 0, 0, 56},
+        {"STL/Spider_ascii.stl", 1312, 0, 0, 56},
         {"STL/triangle_with_two_solids.stl", 2, 0, 0, 0},
         {"PLY/cube.ply", 0, 6, 0, 0},
         {"PLY/Wuson.ply", 3732, 0, 0, 0},
@@ -201,7 +202,7 @@ TEST(ConvertRealFiles, ModelsOfOtherProgramsGiveTheirFaces)
         ImportReport r;
         std::string error;
         ImportContext context = unplaced();
-        context.options.round = false;
+        context.options.rounding = Rounding::Never;
         ASSERT_TRUE(importInto(kModels + f.file, context, list, r, error)) << error;
         EXPECT_EQ(std::make_tuple(r.triangles, r.quads, r.split, r.degenerate),
                   std::make_tuple(f.triangles, f.quads, f.split, f.degenerate));
@@ -252,6 +253,7 @@ TEST(ConvertPlacement, RoundingClampingAndDegenerateFaces)
         "v 0.1 0.1 0.1\nv 0.2 0.2 0.2\nv -0.3 0.4 0\n" // one point after rounding
         "f 1 2 3\nf 4 5 6\nf 7 8 9\n";
     ImportContext context = unplaced();
+    context.options.rounding = Rounding::Always;
     CDynArray list;
     ImportReport r;
     ASSERT_TRUE(importText(mesh, "obj", context, list, r));
@@ -263,9 +265,9 @@ TEST(ConvertPlacement, RoundingClampingAndDegenerateFaces)
 
     // Halves go away from zero and a small negative keeps its sign, as std::round has it; a
     // triangle after a quad has no fourth corner left over from it.
-    const char* halves = "v -2.5 -0.3 7.5\nv 1 1 1\nv 0 5 0\nv 9 9 9\nf 4 2 3 1\nf 1 2 3\n";
+    const char* halves = "v -2.5 -0.3 7.5\nv 1 1 1\nv 0 5 0\nv 9 9 9\nf 4 3 2 1\nf 1 2 3\n";
     CDynArray after;
-    ASSERT_TRUE(importText(halves, "obj", unplaced(), after, r));
+    ASSERT_TRUE(importText(halves, "obj", context, after, r));
     ASSERT_EQ(after.Count(), 2);
     const float* t = after.Last()->vertex;
     EXPECT_EQ(std::vector<float>(t, t + 3), std::vector<float>({-3, 0, 8}));
@@ -273,7 +275,7 @@ TEST(ConvertPlacement, RoundingClampingAndDegenerateFaces)
     EXPECT_EQ(std::vector<float>(t + 9, t + 12), std::vector<float>(3, 0.0f));
 
     CDynArray fractions;
-    context.options.round = false;
+    context.options.rounding = Rounding::Never;
     context.options.scale = 2;
     ASSERT_TRUE(importText(mesh, "obj", context, fractions, r));
     EXPECT_EQ(std::make_tuple(r.polygons, r.clamped, r.degenerate), std::make_tuple(3u, 0u, 0u));
@@ -291,7 +293,8 @@ TEST(ConvertPlacement, LargeFacesSplitQuadsKeptNamesCut)
     CDynArray list;
     ImportReport r;
     ASSERT_TRUE(importText(mesh, "obj", unplaced(), list, r));
-    EXPECT_EQ(std::make_tuple(r.triangles, r.quads, r.split), std::make_tuple(4u, 1u, 1u));
+    // The L's inner corner lies on the diagonal between its ends: three triangles cover it.
+    EXPECT_EQ(std::make_tuple(r.triangles, r.quads, r.split), std::make_tuple(3u, 1u, 1u));
     // The L's triangles cover its area (300) and turn as it does (counter-clockwise in z).
     double area = 0;
     for (const tElement* e = list.First(); e && e->isTriangle(); e = e->next) {
@@ -303,9 +306,161 @@ TEST(ConvertPlacement, LargeFacesSplitQuadsKeptNamesCut)
     EXPECT_DOUBLE_EQ(area, 300);
     EXPECT_EQ(list.Last()->type, "Quad");
     EXPECT_EQ(list.First()->name, "?abcdefghijklmnopqrstuvwxyz\xe9 1");
-    EXPECT_EQ(list.Last()->name, "?abcdefghijklmnopqrstuvwxyz\xe9 5");
+    EXPECT_EQ(list.Last()->name, "?abcdefghijklmnopqrstuvwxyz\xe9 4");
     EXPECT_EQ(NumberedName(std::string(40, 'x'), 12345).size(), 30u);
     EXPECT_EQ(ToLatin1("\xc3\xa9\x01\xff"), std::string("\xe9 ?"));
+}
+
+double surface(const CDynArray& list)
+{
+    double total = 0;
+    for (const tElement* e = list.First(); e; e = e->next) {
+        const float* v = e->vertex;
+        for (int k = 1; k + 1 < (e->isTriangle() ? 3 : 4); ++k) {
+            const double u[3] = {v[3 * k] - v[0], v[3 * k + 1] - v[1], v[3 * k + 2] - v[2]};
+            const double w[3] = {v[3 * k + 3] - v[0], v[3 * k + 4] - v[1], v[3 * k + 5] - v[2]};
+            total += std::hypot(u[1] * w[2] - u[2] * w[1], u[2] * w[0] - u[0] * w[2],
+                                u[0] * w[1] - u[1] * w[0]) / 2;
+        }
+    }
+    return total;
+}
+
+TEST(ConvertFaces, OutlinesKeepTheirAreaHolesIncluded)
+{
+    // A ring whose one outline runs in to the hole and back over the same corners; its
+    // area, measured on the file's own outline, is 0.2455.
+    CDynArray ring;
+    ImportReport r;
+    std::string error;
+    ImportContext context = unplaced();
+    context.options.rounding = Rounding::Never;
+    ASSERT_TRUE(importInto(kModels + "OBJ/concave_polygon.obj", context, ring, r, error)) << error;
+    EXPECT_NEAR(surface(ring), 0.2455, 0.0005);
+
+    // A star of 600 corners, too many for any clipping that costs the square of them.
+    const int points = 300;
+    std::string star = "o star\n", face = "f";
+    for (int i = 0; i < 2 * points; ++i) {
+        const double angle = M_PI * i / points, radius = i % 2 ? 40 : 100;
+        star += "v " + std::to_string(radius * std::cos(angle)) + " " +
+                std::to_string(radius * std::sin(angle)) + " 0\n";
+        face += " " + std::to_string(i + 1);
+    }
+    CDynArray stars;
+    ASSERT_TRUE(importText(star + face + "\n", "obj", context, stars, r));
+    EXPECT_NEAR(surface(stars), points * 100.0 * 40.0 * std::sin(M_PI / points), 1.0);
+    for (const tElement* e = stars.First(); e; e = e->next) {
+        const float* v = e->vertex;
+        ASSERT_GT((v[3] - v[0]) * (v[7] - v[1]) - (v[4] - v[1]) * (v[6] - v[0]), 0)
+            << "every piece turns as the star does";
+    }
+}
+
+TEST(ConvertPlacement, WholeUnitsOnlyWhereNoFaceSuffersAndEveryFaceCounted)
+{
+    // Rounding moves these corners by less than a 1 % change of area.
+    const char* large = "v 0.2 0 0\nv 100.3 0 0\nv 0 99.8 0\nv 0 0 0\nv 100 0 0\nv 0 100 0\n"
+                        "f 1 2 3\nf 4 5 6\n";
+    CDynArray whole;
+    ImportReport r;
+    ASSERT_TRUE(importText(large, "obj", unplaced(), whole, r));
+    EXPECT_EQ(std::make_tuple(r.keptFractions, r.rounded), std::make_tuple(false, 1u));
+    EXPECT_EQ(whole.First()->vertex[3], 100.0f);
+
+    // One small triangle would lose its area, or a flat quad would bend: nothing is rounded.
+    const char* small = "v 0 0 0\nv 100 0 0\nv 0 100 0\nv 0.1 0.1 0\nv 0.4 0.1 0\nv 0.1 0.4 0\n"
+                        "f 1 2 3\nf 4 5 6\n";
+    CDynArray kept;
+    ASSERT_TRUE(importText(small, "obj", unplaced(), kept, r));
+    EXPECT_EQ(std::make_tuple(r.keptFractions, r.harm, r.harmedFace, r.rounded),
+              std::make_tuple(true, RoundingHarm::Collapse, 2u, 0u));
+    EXPECT_FLOAT_EQ(kept.Last()->vertex[0], 0.1f);
+    const char* bent = "v 0 0 0.4\nv 100 0 47.9\nv 100 100 71.4\nv 0 100 23.9\nf 1 2 3 4\n";
+    ASSERT_TRUE(importText(bent, "obj", unplaced(), kept, r));
+    EXPECT_EQ(std::make_tuple(r.keptFractions, r.harm), std::make_tuple(true, RoundingHarm::Bend));
+
+    // Three corners on one line have no area, and a float's infinity is clamped like any
+    // other corner beyond the range; both are told.
+    const char* odd = "v 0 0 0\nv 1 1 1\nv 2 2 2\nv 0 0 0\nv 1e39 0 0\nv 0 5 0\nf 1 2 3\nf 4 5 6\n";
+    CDynArray rest;
+    ASSERT_TRUE(importText(odd, "obj", unplaced(), rest, r));
+    EXPECT_EQ(std::make_tuple(r.polygons, r.degenerate, r.clamped), std::make_tuple(1u, 1u, 1u));
+    EXPECT_EQ(rest.First()->vertex[3], 640.0f);
+}
+
+void writeText(const std::string& file, const std::string& text)
+{
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+std::string importFailure(const std::string& file, const ImportContext& context)
+{
+    CDynArray list;
+    ImportReport r;
+    std::string error;
+    EXPECT_FALSE(importInto(file, context, list, r, error));
+    return error;
+}
+
+TEST(ConvertLimits, ClaimsBeyondTheFileOrTheMemoryFailBeforeTheyAreSpent)
+{
+    TempDir dir;
+    ImportContext context = unplaced();
+    writeText(dir.file("huge.ply"), "ply\nformat binary_little_endian 1.0\nelement vertex 2000000000\n"
+                                    "property float x\nproperty float y\nproperty float z\n"
+                                    "element face 1\nproperty list uchar int vertex_indices\n"
+                                    "end_header\n" + std::string(60, '\0'));
+    EXPECT_NE(importFailure(dir.file("huge.ply"), context).find("claims 2000000000 vertex"),
+              std::string::npos);
+
+    // A buffer longer than its file, one that needs more memory than there is, and one far
+    // larger than an object of few faces could use; the file itself is sparse.
+    writeText(dir.file("b.bin"), "");
+    ASSERT_EQ(::truncate(dir.file("b.bin").c_str(), 1'000'000), 0);
+    auto gltf = [&](long length) {
+        writeText(dir.file("b.gltf"), "{\"asset\": {\"version\": \"2.0\"}, \"buffers\": [{\"uri\": \"b.bin\", "
+                                      "\"byteLength\": " + std::to_string(length) + "}]}");
+        return importFailure(dir.file("b.gltf"), context);
+    };
+    EXPECT_NE(gltf(2'000'000).find("reads 2000000 bytes from b.bin"), std::string::npos);
+    context.memory = 1'500'000;
+    EXPECT_EQ(gltf(1'000'000).rfind("not enough memory", 0), 0u);
+    context.memory.reset();
+    context.options.maxPolygons = 1000;
+    EXPECT_NE(gltf(1'000'000).find("far more than"), std::string::npos);
+    context.options.maxPolygons = ImportOptions().maxPolygons;
+
+    // An archive whose directory says a member of 1 KiB inflates to 1.5 GiB.
+    Bytes zip(30 + 10 + 1024, 0), directory(46 + 10, 0), end(22, 0);
+    putLe32(zip, 0, 0x04034b50);
+    putLe16(zip, 26, 10);
+    std::memcpy(zip.data() + 30, "3D/a.model", 10);
+    putLe32(directory, 0, 0x02014b50);
+    putLe16(directory, 10, 8);
+    putLe32(directory, 20, 1024);
+    putLe32(directory, 24, 1536u << 20);
+    putLe16(directory, 28, 10);
+    std::memcpy(directory.data() + 46, "3D/a.model", 10);
+    putLe32(end, 0, 0x06054b50);
+    putLe16(end, 8, 1);
+    putLe16(end, 10, 1);
+    putLe32(end, 12, uint32_t(directory.size()));
+    putLe32(end, 16, uint32_t(zip.size()));
+    zip.insert(zip.end(), directory.begin(), directory.end());
+    zip.insert(zip.end(), end.begin(), end.end());
+    writeBytes(dir.file("bomb.3mf"), zip);
+    EXPECT_NE(importFailure(dir.file("bomb.3mf"), context).find("would inflate to 1536 MiB"),
+              std::string::npos);
+
+    // An honest file that needs more than the budget: the reader's own allocations fail.
+    std::string mesh;
+    for (int i = 0; i < 100'000; ++i)
+        mesh += "v " + std::to_string(i) + " 0 0\nv " + std::to_string(i) + " 1 0\nv 0 0 " +
+                std::to_string(i + 1) + "\nf -3 -2 -1\n";
+    writeText(dir.file("large.obj"), mesh);
+    context.memory = 4 << 20;
+    EXPECT_EQ(importFailure(dir.file("large.obj"), context).rfind("not enough memory", 0), 0u);
 }
 
 TEST(ConvertColour, MaterialVertexColoursAndGrey)
