@@ -1043,6 +1043,10 @@ void TVorlanForm::startJournal(const std::string& folder)
         if (answer == MessageAnswer::Yes) {
             GroupBox3->ResetEditor();
             clearListBox();
+            // The journal holds the object from nothing on; what is shown now goes as Open
+            // would take it away.
+            if (polygons_.Count() > 0)
+                history_.replace({}, {});
             {
                 struct Feedback {
                     TReadingFeedback* feedback;
