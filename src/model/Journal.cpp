@@ -7,6 +7,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,6 +23,8 @@ namespace {
 
 constexpr char kMagic[8] = {'3', 'D', 'V', 'J', 'R', 'N', 'L', '1'};
 constexpr const char* kSuffix = ".journal";
+// How often the writer looks for new entries: well inside the second that may be lost.
+constexpr std::chrono::milliseconds kLookAgain(25);
 // An entry longer than this is damage, not a change.
 constexpr uint32_t kMaxPayload = 1u << 20;
 
@@ -414,6 +417,7 @@ void Journal::discard()
 
 void Journal::flush()
 {
+    wake_.notify_one();
     std::unique_lock lock(mutex_);
     done_.wait(lock, [this] { return finished_ == pushed_ || !writer_.joinable(); });
 }
@@ -426,14 +430,13 @@ uint64_t Journal::bytesWritten() const
 
 void Journal::push(Job job)
 {
-    {
-        std::lock_guard lock(mutex_);
-        if (stop_)
-            return;
-        queue_.push_back(std::move(job));
-        ++pushed_;
-    }
-    wake_.notify_one();
+    // The writer is not woken: waking a thread can hand it the processor the interface is
+    // running on. It looks for work often enough by itself.
+    std::lock_guard lock(mutex_);
+    if (stop_)
+        return;
+    queue_.push_back(std::move(job));
+    ++pushed_;
 }
 
 void Journal::noteFolder()
@@ -537,17 +540,15 @@ void Journal::writeAll(const std::vector<uint8_t>& bytes)
 
 void Journal::run()
 {
+    // The writer must not take the processor from the interface while a frame is drawn.
+    ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 10);
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastSync = Clock::now();
     bool unsynced = false;
     std::unique_lock lock(mutex_);
     for (;;) {
-        if (queue_.empty() && !stop_) {
-            if (unsynced)
-                wake_.wait_until(lock, lastSync + std::chrono::seconds(1));
-            else
-                wake_.wait(lock);
-        }
+        if (queue_.empty() && !stop_)
+            wake_.wait_for(lock, kLookAgain);
         std::vector<Job> jobs = std::move(queue_);
         queue_.clear();
         const bool stopping = stop_;

@@ -54,9 +54,9 @@ std::string JournalFolder();
 // The changes of this process's object since it started, appended to a file of its own that it
 // holds locked while it runs: a journal whose lock can be taken belongs to a process that has
 // ended without discarding it (killed, crashed, power lost). Entries are encoded where the
-// change is made, which costs microseconds; a thread of the journal writes them, copies the
-// files Open and Import read (so that the journal does not depend on them staying as they
-// were), and syncs at most once a second, so at most the last second can be lost.
+// change is made, which costs microseconds; a thread of the journal writes them within 25 ms,
+// copies the files Open and Import read (so that the journal does not depend on them staying
+// as they were), and syncs at most once a second, so a power loss costs at most that second.
 class Journal : public ObjectChangeSink {
 public:
     // A new, empty journal in folder (made when missing); nullptr when it cannot be had.
