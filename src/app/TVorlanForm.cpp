@@ -1011,7 +1011,8 @@ bool hasOwnUndo(QWidget* w, bool redo)
 
 bool TVorlanForm::takeUndoKey(QObject* receiver, QEvent* event)
 {
-    auto* widget = qobject_cast<QWidget*>(receiver);
+    // A click on the view can give its own window the keyboard.
+    auto* widget = receiver == GLPanel ? GLPanelHost : qobject_cast<QWidget*>(receiver);
     if (!widget || widget->window() != this)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
