@@ -1,3 +1,4 @@
+#include "FileDescriptor.h"
 #include "Journal.h"
 #include "ObjectFile.h"
 #include "TestFiles.h"
@@ -7,8 +8,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <string>
-
 namespace {
 
 tElement polygon(const std::string& name, float z)
@@ -17,8 +16,6 @@ tElement polygon(const std::string& name, float z)
     e.type = "Triangle";
     e.name = name;
     e.vertex[2] = z;
-    e.color = 0x00FF00;
-    e.green = 255;
     return e;
 }
 
@@ -39,9 +36,8 @@ protected:
     JournalContents contentsOf(const std::string& path)
     {
         JournalContents c;
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        EXPECT_TRUE(ReadJournal(fd, c));
-        ::close(fd);
+        const FileDescriptor fd(::open(path.c_str(), O_RDONLY));
+        EXPECT_TRUE(ReadJournal(fd.get(), c));
         return c;
     }
 
@@ -61,8 +57,7 @@ protected:
 TEST_F(JournalTest, ReplayGivesTheObjectAsItWasLeft)
 {
     CDynArray source;
-    source.Add(polygon("f1", 1));
-    source.Add(polygon("f2", 2));
+    ASSERT_TRUE(source.Add(polygon("f1", 1)) && source.Add(polygon("f2", 2)));
     const std::string file = dir.file("object.3do");
     ASSERT_TRUE(WriteObjectFile(file, source.First(), source.Count()));
 
@@ -77,8 +72,7 @@ TEST_F(JournalTest, ReplayGivesTheObjectAsItWasLeft)
     history.append(read, file);
     history.update(3, polygon("F1", 9), noTexture);
     history.remove(2);
-    history.undo();
-    history.redo();
+    history.undo(), history.redo();
     history.add(polygon("b", 5), noTexture);
     history.undo();
     journal->flush();
@@ -94,23 +88,17 @@ TEST_F(JournalTest, ReplayGivesTheObjectAsItWasLeft)
 // one, and only the last entry is lost.
 TEST_F(JournalTest, TornTailIsIgnored)
 {
-    CDynArray list;
-    UndoHistory history(list);
     auto journal = Journal::Create(folder());
-    history.setSink(journal.get());
-    history.add(polygon("a", 1), noTexture);
-    history.add(polygon("b", 2), noTexture);
+    journal->added(polygon("a", 1));
+    journal->added(polygon("b", 2));
     journal->flush();
     const std::string path = journal->fileName();
     journal.reset();
     Bytes bytes = readBytes(path);
-    const std::size_t whole = contentsOf(path).validBytes;
-    ASSERT_EQ(whole, bytes.size());
+    ASSERT_EQ(contentsOf(path).validBytes, bytes.size());
 
     ASSERT_EQ(::truncate(path.c_str(), off_t(bytes.size() - 5)), 0);
-    JournalContents c = contentsOf(path);
-    EXPECT_EQ(replayed(c), "a@1 ");
-    EXPECT_LT(c.validBytes, bytes.size() - 5);
+    EXPECT_EQ(replayed(contentsOf(path)), "a@1 ");
 
     bytes[bytes.size() - 20] ^= 0x40;
     writeBytes(path, bytes);
@@ -145,12 +133,6 @@ TEST_F(JournalTest, OnlyAnEndedUnsavedJournalIsOffered)
     orphan.reset();
     EXPECT_FALSE(Journal::TakeOrphan(folder(), c)) << "offered after it was saved";
     EXPECT_TRUE(listFolder(folder()).empty()) << "a journal with nothing to offer stays";
-
-    auto discarded = Journal::Create(folder());
-    history.setSink(discarded.get());
-    history.add(polygon("b", 2), noTexture);
-    discarded->discard();
-    EXPECT_TRUE(listFolder(folder()).empty());
 }
 
 } // namespace
