@@ -115,7 +115,12 @@ int RunProgram(int argc, char** argv, const std::function<void(TVorlanForm&)>& b
     app.setErrorDisplay(&form.dialogs());
     if (beforeShow)
         beforeShow(form);
+    // Once the window is up: an offer to restore is shown over it, before a file named on the
+    // command line is opened.
+    QMetaObject::invokeMethod(&form, [&form] { form.startJournal(JournalFolder()); },
+                              Qt::QueuedConnection);
     ShowProgramWindow(form, arguments.file);
     app.exec();
+    form.discardJournal();
     return 0;
 }

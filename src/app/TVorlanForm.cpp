@@ -21,6 +21,12 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QEvent>
 #include <QFile>
 #include <QFrame>
@@ -202,7 +208,7 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     textureLoader_ = [this](const std::string& file, int minFilter, int magFilter, int wrap) {
         return loadTexture(file, minFilter, magFilter, wrap);
     };
-    GroupBox3 = new TPolygonEditor(polygons_, *dialogs_, textureLoader_, [this] { DrawScene(); },
+    GroupBox3 = new TPolygonEditor(history_, *dialogs_, textureLoader_, [this] { DrawScene(); },
                                    client);
     GroupBox3->move(624, 32);
 
@@ -234,6 +240,19 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
         hintControls_.push_back(w);
     QWidget* list = GroupBox3->polygonListBox();
     setHint(list, list->toolTip());
+    // Undo lives where the design leaves room for it: the list box's context menu, and its
+    // keys anywhere in the window.
+    EditUndo = new QAction("&Undo\tCtrl+Z", list);
+    EditUndo->setObjectName("EditUndo");
+    EditRedo = new QAction("&Redo\tCtrl+Shift+Z", list);
+    EditRedo->setObjectName("EditRedo");
+    connect(EditUndo, &QAction::triggered, this, &TVorlanForm::EditUndoExecute);
+    connect(EditRedo, &QAction::triggered, this, &TVorlanForm::EditRedoExecute);
+    list->addAction(EditUndo);
+    list->addAction(EditRedo);
+    list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    updateUndoActions();
+    qApp->installEventFilter(this);
     hintControls_.push_back(list);
 
     // The window's size limits keep the design's client sizes of 792 x 594 to 1280 x 978.
@@ -260,6 +279,8 @@ TVorlanForm::~TVorlanForm()
 {
     // The controls going away move the focus; the window is half gone by then.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+    qApp->removeEventFilter(this);
+    history_.setSink(nullptr);
     Timer1->setEnabled(false);
     // The GL context goes first, with the view; the polygon list clears itself afterwards.
     delete GLPanelHost;   // and the view window it holds
@@ -580,11 +601,10 @@ uint32_t TVorlanForm::loadTexture(const std::string& fileName, int minFilter, in
 
 bool TVorlanForm::addPolygon(const tElement& element)
 {
-    tElement e = element;
-    e.textureId = SettleTextureId(polygons_, e, textureLoader_);
-    if (!polygons_.Add(e))
+    if (!history_.add(element, textureLoader_))
         return false;
     GroupBox3->polygonListBox()->appendShownEntry();
+    updateUndoActions();
     return true;
 }
 
@@ -712,6 +732,8 @@ void TVorlanForm::focusMoved(QWidget* now)
 
 bool TVorlanForm::eventFilter(QObject* watched, QEvent* event)
 {
+    if (event->type() == QEvent::KeyPress && takeUndoKey(watched, event))
+        return true;
     if (watched == GLPanel) {
         switch (event->type()) {
         case QEvent::DragEnter:
@@ -832,7 +854,7 @@ void TVorlanForm::clearListBox()
     GroupBox3->polygonListBox()->clear();
 }
 
-bool TVorlanForm::readObjectFile(const QString& fileName)
+bool TVorlanForm::readObjectFile(const QString& fileName, CDynArray& list)
 {
     // A large object takes a while to read: the wait cursor, and the window kept painted.
     // The list box reads its rows from the list and keeps nothing per polygon, so the
@@ -844,7 +866,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName)
         explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
         ~Feedback() { feedback->end(); }
     } feedback(readingFeedback_);
-    return ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_, textureLoader_,
+    return ReadObjectFile(QFile::encodeName(fileName).toStdString(), list, textureLoader_,
                           options);
 }
 
@@ -860,9 +882,10 @@ void TVorlanForm::FileNewExecute()
                               MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes)
         return;
     clearListBox();
-    polygons_.Clear();
+    history_.replace({}, {});
     GroupBox3->ResetEditor();
     ResetObject();
+    updateUndoActions();
     DrawScene();
 }
 
@@ -886,14 +909,14 @@ void TVorlanForm::openObject(const std::function<bool()>& chooseFile)
         ToggleAutoRotation();
     if (chooseFile()) {
         GroupBox3->ResetEditor();
-        if (polygons_.Count() > 0) {
-            clearListBox();
-            polygons_.Clear();
-        }
-        if (!readObjectFile(OpenDialog1.fileName))
+        clearListBox();
+        const QString name = OpenDialog1.fileName;
+        if (!history_.replace([&](CDynArray& list) { return readObjectFile(name, list); },
+                              QFile::encodeName(name).toStdString()))
             showInformation("Loading not possible");
         GroupBox3->appendListEntries(1);
         ResetObject();
+        updateUndoActions();
     }
     DrawScene();
 }
@@ -904,9 +927,12 @@ void TVorlanForm::FileImportExecute()
         ToggleAutoRotation();
     if (openDialog(FileDialogKind::Open, OpenDialog1)) {
         const int countBefore = polygons_.Count();
-        if (!readObjectFile(OpenDialog1.fileName))
+        const QString name = OpenDialog1.fileName;
+        if (!history_.append([&](CDynArray& list) { return readObjectFile(name, list); },
+                             QFile::encodeName(name).toStdString()))
             showInformation("Importing not possible");
         GroupBox3->appendListEntries(countBefore + 1);
+        updateUndoActions();
     }
     DrawScene();
 }
@@ -922,6 +948,135 @@ void TVorlanForm::FileSaveExecute()
     const std::string name = QFile::encodeName(SaveDialog1.fileName).toStdString();
     if (!WriteObjectFile(name, first, count))
         showInformation("Saving not possible");
+    else if (journal_)
+        journal_->saved();
+}
+
+// ---------------------------------------------------------------- undo, journal
+
+void TVorlanForm::updateUndoActions()
+{
+    EditUndo->setEnabled(history_.canUndo());
+    EditRedo->setEnabled(history_.canRedo());
+}
+
+void TVorlanForm::showUndone(const ListChange& change)
+{
+    if (motionState_.autoRotating)
+        ToggleAutoRotation();
+    GroupBox3->showListChange(change);
+    // A whole other object is shown as Open and New show theirs.
+    if (change.kind == ListChange::Kind::Replaced)
+        ResetObject();
+    updateUndoActions();
+    DrawScene();
+}
+
+void TVorlanForm::EditUndoExecute()
+{
+    if (history_.canUndo())
+        showUndone(history_.undo());
+}
+
+void TVorlanForm::EditRedoExecute()
+{
+    if (history_.canRedo())
+        showUndone(history_.redo());
+}
+
+namespace {
+
+// The field whose own typing a key of undo or redo is for, when it has some to take back.
+bool hasOwnUndo(QWidget* w, bool redo)
+{
+    auto lineEdit = [redo](const QLineEdit* e) {
+        return e && !e->isReadOnly() && (redo ? e->isRedoAvailable() : e->isUndoAvailable());
+    };
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return lineEdit(e);
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(w))
+        return lineEdit(spin->findChild<QLineEdit*>());
+    if (auto* combo = qobject_cast<QComboBox*>(w))
+        return lineEdit(combo->lineEdit());
+    if (auto* text = qobject_cast<QTextEdit*>(w))
+        return !text->isReadOnly() && (redo ? text->document()->isRedoAvailable()
+                                            : text->document()->isUndoAvailable());
+    if (auto* text = qobject_cast<QPlainTextEdit*>(w))
+        return !text->isReadOnly() && (redo ? text->document()->isRedoAvailable()
+                                            : text->document()->isUndoAvailable());
+    return false;
+}
+
+} // namespace
+
+bool TVorlanForm::takeUndoKey(QObject* receiver, QEvent* event)
+{
+    // A click on the view can give its own window the keyboard.
+    auto* widget = receiver == GLPanel ? GLPanelHost : qobject_cast<QWidget*>(receiver);
+    if (!widget || widget->window() != this)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const Qt::KeyboardModifiers mods =
+        key->modifiers() & (Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool undo = key->key() == Qt::Key_Z && mods == Qt::ControlModifier;
+    const bool redo = (key->key() == Qt::Key_Z && mods == (Qt::ControlModifier | Qt::ShiftModifier)) ||
+                      (key->key() == Qt::Key_Y && mods == Qt::ControlModifier);
+    if (!undo && !redo)
+        return false;
+    if (hasOwnUndo(widget, redo))
+        return false;
+    if (undo)
+        EditUndoExecute();
+    else
+        EditRedoExecute();
+    return true;
+}
+
+void TVorlanForm::startJournal(const std::string& folder)
+{
+    JournalContents contents;
+    if (std::unique_ptr<Journal> orphan = Journal::TakeOrphan(folder, contents)) {
+        const MessageAnswer answer = dialogs_->showMessage(
+            "Information",
+            "3D-Vorlan ended without Exit while the object had changes that were not saved."
+            " Restore the object as it was then?",
+            MessageIcon::Question, MessageButtons::YesNo);
+        if (answer == MessageAnswer::Yes) {
+            GroupBox3->ResetEditor();
+            clearListBox();
+            // The journal holds the object from nothing on; what is shown now goes as Open
+            // would take it away.
+            if (polygons_.Count() > 0)
+                history_.replace({}, {});
+            {
+                struct Feedback {
+                    TReadingFeedback* feedback;
+                    explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
+                    ~Feedback() { feedback->end(); }
+                } feedback(readingFeedback_);
+                ReplayJournal(contents.entries, folder, history_, textureLoader_);
+            }
+            orphan->adopt(contents);
+            journal_ = std::move(orphan);
+            GroupBox3->appendListEntries(1);
+            ResetObject();
+            updateUndoActions();
+            DrawScene();
+        } else {
+            orphan->discard();
+        }
+    }
+    if (!journal_)
+        journal_ = Journal::Create(folder);
+    history_.setSink(journal_.get());
+}
+
+void TVorlanForm::discardJournal()
+{
+    history_.setSink(nullptr);
+    if (journal_)
+        journal_->discard();
+    journal_.reset();
 }
 
 void TVorlanForm::FileExitExecute()

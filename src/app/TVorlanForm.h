@@ -2,10 +2,12 @@
 
 #include "DialogService.h"
 #include "DynArray.h"
+#include "Journal.h"
 #include "MemoryReserve.h"
 #include "MotionController.h"
 #include "Scene.h"
 #include "TextureRule.h"
+#include "UndoHistory.h"
 #include "ViewOptions.h"
 
 #include <QIcon>
@@ -52,6 +54,8 @@ public:
 
     DialogService& dialogs() { return *dialogs_; }
     CDynArray& polygons() { return polygons_; }
+    UndoHistory& history() { return history_; }
+    Journal* journal() const { return journal_.get(); }
     const ViewOptions& viewOptions() const { return viewOptions_; }
     ObjectTransform& objectTransform() { return transform_; }
     const MotionState& motionState() const { return motionState_; }
@@ -84,6 +88,13 @@ public:
     // the window) as File > Open opens the file chosen in its dialog.
     void openFile(const QString& fileName);
 
+    // Keeps the object's changes in a journal in folder from now on. A journal left there by
+    // a run that ended abnormally is offered first; taken, its object is restored and its
+    // journal goes on.
+    void startJournal(const std::string& folder);
+    // The end of a normal run: nothing is kept to be offered.
+    void discardJournal();
+
 public slots:
     void DrawScene();
 
@@ -93,6 +104,8 @@ public slots:
     void FileImportExecute();
     void FileSaveExecute();
     void FileExitExecute();
+    void EditUndoExecute();
+    void EditRedoExecute();
 
     // Render switches and light
     void CullExecute();
@@ -177,7 +190,11 @@ private:
     void showStartupMessage(const QString& text);
     void clearListBox();
     bool openDialog(FileDialogKind kind, FileDialogSettings& settings);
-    bool readObjectFile(const QString& fileName);   // appends to the polygon list
+    bool readObjectFile(const QString& fileName, CDynArray& list);   // appends to list
+    void showUndone(const ListChange& change);
+    // A Ctrl+Z, Ctrl+Shift+Z or Ctrl+Y for the object, not for a text field's own typing.
+    bool takeUndoKey(QObject* receiver, QEvent* event);
+    void updateUndoActions();
     // Open with the file chosen by `chooseFile`, which leaves its name in OpenDialog1.
     void openObject(const std::function<bool()>& chooseFile);
     ObjectPose pose() const;
@@ -190,6 +207,8 @@ private:
     TReadingFeedback* readingFeedback_ = nullptr;
 
     CDynArray polygons_;
+    UndoHistory history_{polygons_};
+    std::unique_ptr<Journal> journal_;
     TextureLoader textureLoader_;   // textures made in the view's context
     ViewOptions viewOptions_;
     ObjectTransform transform_;
@@ -221,6 +240,9 @@ public:
     QAction* Lightning = nullptr;
     QAction* Shading = nullptr;
     QAction* Hint = nullptr;
+    // Undo and Redo of the object: on the list box's context menu and their keys.
+    QAction* EditUndo = nullptr;
+    QAction* EditRedo = nullptr;
 
     QAction* New1 = nullptr;
     QAction* Open1 = nullptr;

@@ -56,9 +56,9 @@ bool typesCharacter(const QKeyEvent* event)
 
 } // namespace
 
-TPolygonEditor::TPolygonEditor(CDynArray& list, DialogService& dialogs, TextureLoader loader,
+TPolygonEditor::TPolygonEditor(UndoHistory& history, DialogService& dialogs, TextureLoader loader,
                                std::function<void()> drawScene, QWidget* parent)
-    : QGroupBox(parent), list_(list), dialogs_(dialogs), loader_(std::move(loader)),
+    : QGroupBox(parent), history_(history), list_(history.list()), dialogs_(dialogs), loader_(std::move(loader)),
       drawScene_(std::move(drawScene))
 {
     pictureDialog_.filter = kPictureFilter;
@@ -205,6 +205,30 @@ void TPolygonEditor::appendListEntries(int firstPosition)
     lbPolygon_->appendEntries(list_.Count() - firstPosition + 1);
 }
 
+void TPolygonEditor::showListChange(const ListChange& change)
+{
+    switch (change.kind) {
+    case ListChange::Kind::None: return;
+    case ListChange::Kind::Appended:
+        if (change.count == 1)
+            lbPolygon_->appendShownEntry();
+        else
+            lbPolygon_->appendEntries(change.count);
+        break;
+    case ListChange::Kind::Removed: lbPolygon_->removeEntry(change.position - 1); break;
+    case ListChange::Kind::Inserted: lbPolygon_->insertShownEntry(change.position - 1); break;
+    case ListChange::Kind::Changed: lbPolygon_->entryChanged(change.position - 1); break;
+    case ListChange::Kind::Replaced:
+        lbPolygon_->clear();
+        lbPolygon_->appendEntries(list_.Count());
+        break;
+    }
+    // The polygon a loaded entry stood for may have moved or gone; one being typed in
+    // belongs to no entry.
+    if (state_.mode != EditorMode::NewPolygon)
+        ResetEditor();
+}
+
 // --- shared routines -------------------------------------------------------------------------
 
 void TPolygonEditor::SetInitialState()
@@ -242,7 +266,7 @@ void TPolygonEditor::ClearEditorInputs()
 {
     EnableEditorInputs(false);
     selectType(-1);
-    edtName_->clear();
+    edtName_->setText(QString());   // unlike clear(), nothing the field's own undo brings back
     rdbColor_->setChecked(true);
     btnChoose_->setEnabled(false);
     btnPath_->setEnabled(false);
@@ -259,7 +283,7 @@ void TPolygonEditor::ResetEditor()
         btnCancel_->setEnabled(false);
         selectType(-1);
         cmbType_->setEnabled(false);
-        edtName_->clear();
+        edtName_->setText(QString());
         edtName_->setEnabled(false);
         ClearCoordinateGrid();
         stringGrid_->setEnabled(false);
@@ -443,8 +467,7 @@ void TPolygonEditor::btnAddClick()
         std::optional<tElement> e = checkedElement();
         if (!e)
             return;
-        e->textureId = SettleTextureId(list_, *e, loader_);
-        if (!list_.Add(*e)) {
+        if (!history_.add(*e, loader_)) {
             dialogs_.showMessage(QStringLiteral("Warning"), kNoMemoryMessage,
                                  MessageIcon::Warning, MessageButtons::Ok);
             return;
@@ -463,24 +486,11 @@ void TPolygonEditor::btnUpdateClick()
         std::optional<tElement> e = checkedElement();
         if (!e)
             return;
-        tElement* p = list_.GetAt(state_.selectedPosition);
+        const tElement* p = list_.GetAt(state_.selectedPosition);
         if (!p)
             return;
-
-        uint32_t textureId = kNoTexture;
-        if (e->isTextured())
-            textureId = e->texture != p->texture ? SettleTextureId(list_, *e, loader_)
-                                                 : p->textureId;
-        p->type = e->type;
-        const bool nameChanged = p->name != e->name;
-        p->name = e->name;
-        std::copy(std::begin(e->vertex), std::end(e->vertex), std::begin(p->vertex));
-        p->color = e->color;
-        p->red = e->red;
-        p->green = e->green;
-        p->blue = e->blue;
-        p->texture = e->texture;
-        p->textureId = textureId;
+        const bool nameChanged = !(p->name == e->name);
+        history_.update(state_.selectedPosition, *e, loader_);
 
         if (nameChanged)
             lbPolygon_->entryChanged(state_.selectedPosition - 1);
@@ -494,13 +504,7 @@ void TPolygonEditor::btnRemoveClick()
     guarded([this] {
         const int n = lbPolygon_->count();
         const int p = state_.selectedPosition;
-        if (p == 1)
-            list_.RemoveFirst();
-        else if (p == n)
-            list_.RemoveLast();
-        else if (p > 1 && p < n)
-            list_.RemoveAt(p);
-        if (p >= 1 && p <= n)
+        if (p >= 1 && p <= n && history_.remove(p))
             lbPolygon_->removeEntry(p - 1);
         ResetEditor();
         drawScene_();

@@ -5,6 +5,7 @@
 #include "EditorRules.h"
 #include "EditorState.h"
 #include "TextureRule.h"
+#include "UndoHistory.h"
 
 #include <QGroupBox>
 
@@ -25,7 +26,8 @@ class TPolygonListBox;
 class TPolygonEditor : public QGroupBox {
     Q_OBJECT
 public:
-    TPolygonEditor(CDynArray& list, DialogService& dialogs, TextureLoader loader,
+    // Every change the editor makes to the polygon list goes through history.
+    TPolygonEditor(UndoHistory& history, DialogService& dialogs, TextureLoader loader,
                    std::function<void()> drawScene, QWidget* parent = nullptr);
 
     // The editor's part of the start state: empty type text, grid headings, working colour 0,
@@ -39,6 +41,9 @@ public:
     // Appends the names of the polygons from position firstPosition to the end of the list
     // as list-box entries, in one batch (for Open and Import).
     void appendListEntries(int firstPosition);
+    // The list box and the editor after an undo or redo made change: the list box follows
+    // the list; a polygon being typed in stays, a loaded one is let go, as the commands do.
+    void showListChange(const ListChange& change);
 
     const EditorState& state() const { return state_; }
     // The colour shown as the background of edtPathColor, kColorNone for none.
@@ -91,6 +96,7 @@ private:
     // Runs a handler so that no exception reaches the event loop.
     template <typename F> void guarded(F&& handler);
 
+    UndoHistory& history_;
     CDynArray& list_;
     DialogService& dialogs_;
     TextureLoader loader_;

@@ -92,6 +92,18 @@ void PolygonListModel::removeEntry(int row)
     endRemoveRows();
 }
 
+void PolygonListModel::insertEntry(int row)
+{
+    if (row < 0 || row > rows_)
+        return;
+    // The nodes around the new one are the same, but the rows from it on count one more.
+    if (cursorRow_ >= row)
+        ++cursorRow_;
+    beginInsertRows(QModelIndex(), row, row);
+    ++rows_;
+    endInsertRows();
+}
+
 void PolygonListModel::entryChanged(int row)
 {
     if (row < 0 || row >= rows_)
@@ -130,6 +142,12 @@ void TPolygonListBox::appendShownEntry()
 {
     appendEntries(1);
     scrollTo(rowIndex(count() - 1));
+}
+
+void TPolygonListBox::insertShownEntry(int row)
+{
+    model_->insertEntry(row);
+    scrollTo(rowIndex(row));
 }
 
 int TPolygonListBox::currentRow() const

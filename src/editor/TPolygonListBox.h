@@ -23,6 +23,7 @@ public:
     void clear();                 // no rows
     void appendRows(int count);   // the list's last count polygons become new last rows
     void removeEntry(int row);    // call right after the polygon at row + 1 left the list
+    void insertEntry(int row);    // call right after a polygon came to position row + 1
     void entryChanged(int row);   // the polygon at row + 1 has a new name
 
     // The polygon of a row; walks from the nearest of the ends and the last row read, so
@@ -60,6 +61,8 @@ public:
     // the list was scrolled away from its end.
     void appendShownEntry();
     void removeEntry(int row) { model_->removeEntry(row); }
+    // The entry of a polygon put back at row + 1, scrolled into view.
+    void insertShownEntry(int row);
     void entryChanged(int row) { model_->entryChanged(row); }
 
     int currentRow() const;

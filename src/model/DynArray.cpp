@@ -1,6 +1,7 @@
 #include "DynArray.h"
 
 #include <new>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -154,4 +155,84 @@ bool CDynArray::FindTextureId(std::string_view texture, uint32_t& textureId) con
         }
     }
     return false;
+}
+
+void CDynArray::unlink(tElement* node)
+{
+    (node->prev ? node->prev->next : first_) = node->next;
+    (node->next ? node->next->prev : last_) = node->prev;
+    node->next = node->prev = nullptr;
+    --count_;
+}
+
+void CDynArray::linkBefore(tElement* node, tElement* before)
+{
+    tElement* after = before ? before->prev : last_;
+    node->prev = after;
+    node->next = before;
+    (after ? after->next : first_) = node;
+    (before ? before->prev : last_) = node;
+    ++count_;
+}
+
+void CDynArray::SwapWith(CDynArray& other)
+{
+    std::swap(first_, other.first_);
+    std::swap(last_, other.last_);
+    std::swap(count_, other.count_);
+}
+
+void CDynArray::AppendAll(CDynArray& from)
+{
+    if (&from == this || !from.first_)
+        return;
+    from.first_->prev = last_;
+    (last_ ? last_->next : first_) = from.first_;
+    last_ = from.last_;
+    count_ += from.count_;
+    from.first_ = from.last_ = nullptr;
+    from.count_ = 0;
+}
+
+void CDynArray::MoveTailTo(int count, CDynArray& into)
+{
+    if (count <= 0 || &into == this)
+        return;
+    if (count >= count_) {
+        CDynArray& all = *this;
+        into.AppendAll(all);
+        return;
+    }
+    tElement* head = last_;
+    for (int i = 1; i < count; ++i)
+        head = head->prev;
+    CDynArray tail;
+    tail.first_ = head;
+    tail.last_ = last_;
+    tail.count_ = count;
+    last_ = head->prev;
+    last_->next = nullptr;
+    head->prev = nullptr;
+    count_ -= count;
+    into.AppendAll(tail);
+}
+
+bool CDynArray::MoveNodeTo(int position, CDynArray& into)
+{
+    tElement* node = GetAt(position);
+    if (!node || &into == this)
+        return false;
+    unlink(node);
+    into.linkBefore(node, nullptr);
+    return true;
+}
+
+bool CDynArray::InsertFirstOf(CDynArray& from, int position)
+{
+    if (!from.first_ || &from == this || position < 1 || position > count_ + 1)
+        return false;
+    tElement* node = from.first_;
+    from.unlink(node);
+    linkBefore(node, position > count_ ? nullptr : GetAt(position));
+    return true;
 }

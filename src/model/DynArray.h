@@ -32,6 +32,18 @@ public:
     // The removal the editor uses: first, last or interior by position.
     bool RemovePosition(int position);
 
+    // Moving nodes between lists without copying them, so that a history can keep what a
+    // command took away and give it back in the same nodes (their textures stay valid).
+    void SwapWith(CDynArray& other);
+    // The last count nodes go, in order, to the end of into.
+    void MoveTailTo(int count, CDynArray& into);
+    // Every node of from, in order, to the end of this list; from is left empty.
+    void AppendAll(CDynArray& from);
+    // The node at position goes to the end of into; false when there is none.
+    bool MoveNodeTo(int position, CDynArray& into);
+    // The first node of from goes to position (1 .. Count() + 1) of this list.
+    bool InsertFirstOf(CDynArray& from, int position);
+
     tElement* First() const { return first_; }
     tElement* Last() const { return last_; }
 
@@ -41,6 +53,8 @@ protected:
 
 private:
     void freeNode(tElement* node);
+    void unlink(tElement* node);
+    void linkBefore(tElement* node, tElement* before);   // before nullptr: at the end
 
     tElement* first_ = nullptr;
     tElement* last_ = nullptr;

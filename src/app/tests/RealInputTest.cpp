@@ -6,8 +6,11 @@
 
 #include "TBitBtn.h"
 #include "TCoordinateGrid.h"
+#include "TPolygonEditor.h"
+#include "TPolygonListBox.h"
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -262,6 +265,26 @@ TEST_F(RealInputTest, AClickAfterOneEscFromAMenuClearsTheSpeed)
     pointAt(find<QPushButton>("AutomodeButton"), QPoint(4, 4));
     xdo({"click", "1"});
     EXPECT_EQ(form->statusText(), "");
+}
+
+// Ctrl+Z in a text field takes back the typing there first, then the last change to the
+// object; the polygon being typed in stays.
+TEST_F(RealInputTest, CtrlZTakesBackTheFieldsTypingBeforeTheObjectsChange)
+{
+    ASSERT_TRUE(form->addPolygon(quad("first", {0, 0, 0, 10, 0, 0, 10, 10, 0, 0, 10, 0}, 1, 2, 3)));
+    find<QPushButton>("btnNew")->click();
+    auto* name = find<QLineEdit>("edtName");
+    pointAt(name);
+    xdo({"click", "1"});
+    xdo({"type", "roof"});
+    ASSERT_EQ(name->text(), "roof");
+    key("ctrl+z");
+    EXPECT_EQ(name->text(), "");
+    EXPECT_EQ(form->polygons().Count(), 1) << "the field's typing goes first";
+    key("ctrl+z");
+    EXPECT_EQ(form->polygons().Count(), 0);
+    EXPECT_EQ(form->editor()->polygonListBox()->count(), 0);
+    EXPECT_EQ(form->editor()->state().mode, EditorMode::NewPolygon);
 }
 
 } // namespace

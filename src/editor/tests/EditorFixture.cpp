@@ -11,7 +11,7 @@ void EditorTest::SetUp()
     window = std::make_unique<QWidget>();
     window->resize(800, 600);
     editor = new TPolygonEditor(
-        list, dialogs,
+        history, dialogs,
         [this](const std::string& fileName, int minFilter, int magFilter, int wrapMode) {
             loads.push_back({fileName, minFilter, magFilter, wrapMode});
             if (failingTextureLoads > 0) {

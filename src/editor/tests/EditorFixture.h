@@ -76,6 +76,7 @@ public:
     std::vector<std::string> entryNames() const;
 
     TestPolygonList list;
+    UndoHistory history{list};
     ScriptedDialogs dialogs;
     std::vector<TextureLoad> loads;
     uint32_t nextTextureId = 100;
