@@ -552,6 +552,8 @@ void TVorlanForm::GLPanelPaint()
     // the object when it is read.
     if (readingFeedback_->reading())
         return;
+    if (presentedInputs_ && *presentedInputs_ == frameInputs() && GLPanel->presentKeptFrame())
+        return;
     DrawScene();
 }
 
@@ -561,13 +563,35 @@ ObjectPose TVorlanForm::pose() const
     return {t.rotX, t.rotY, t.rotZ, t.transX, t.transY, t.transZ, t.scaleX, t.scaleY, t.scaleZ};
 }
 
+TVorlanForm::FrameInputs TVorlanForm::frameInputs() const
+{
+    const ObjectTransform& t = transform_;
+    const ViewOptions& o = viewOptions_;
+    FrameInputs in{{t.rotX, t.rotY, t.rotZ, t.transX, t.transY, t.transZ, t.scaleX, t.scaleY, t.scaleZ},
+                   {o.cullFace, o.depthTest, o.outline, o.lighting, o.smoothShading, o.precise,
+                    o.hints, o.ground, o.axes},
+                   {o.lightPosition[0], o.lightPosition[1], o.lightPosition[2], o.lightPosition[3]},
+                   {TBAmbient->value(), TBDiffuse->value(), TBSpecular->value()},
+                   polygons_.Count(),
+                   polygons_.First(),
+                   polygons_.Last(),
+                   objectRevision_,
+                   viewWidth_,
+                   viewHeight_,
+                   GLPanel->deviceWidth(),
+                   GLPanel->deviceHeight()};
+    return in;
+}
+
 void TVorlanForm::DrawScene()
 {
     ++framesDrawn_;
+    presentedInputs_.reset();
     if (!GLPanel || !GLPanel->beginFrame())
         return;
     scene::DrawScene(polygons_, pose(), viewOptions_, shadowMatrix_);
-    GLPanel->endFrame();
+    if (GLPanel->endFrame())
+        presentedInputs_ = frameInputs();
 }
 
 uint32_t TVorlanForm::loadTexture(const std::string& fileName, int minFilter, int magFilter,
@@ -584,6 +608,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
+    ++objectRevision_;
     GroupBox3->polygonListBox()->appendShownEntry();
     return true;
 }
@@ -844,6 +869,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName)
         explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
         ~Feedback() { feedback->end(); }
     } feedback(readingFeedback_);
+    ++objectRevision_;
     return ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_, textureLoader_,
                           options);
 }
@@ -861,6 +887,7 @@ void TVorlanForm::FileNewExecute()
         return;
     clearListBox();
     polygons_.Clear();
+    ++objectRevision_;
     GroupBox3->ResetEditor();
     ResetObject();
     DrawScene();

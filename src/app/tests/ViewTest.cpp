@@ -2,6 +2,9 @@
 // and the controls around it are not repainted for it.
 #include "FormFixture.h"
 
+#include "ObjectFile.h"
+
+#include <QTemporaryDir>
 #include <QWindow>
 
 namespace {
@@ -60,6 +63,81 @@ TEST_F(ViewTest, AResizeDrawsNothingAndThePaintRequestAfterItDraws)
     // The ground reaches the new lower right corner: the frame was drawn at the new size.
     EXPECT_GT(qGreen(image.pixel(image.width() - 3, image.height() - 3)), 100);
     panel->OnResize = resize;
+}
+
+// A window over the view, as a dialog is: taken away, it leaves the view exposed by the X
+// server, which is what the counter sees.
+struct Cover {
+    QWidget window{nullptr, Qt::ToolTip | Qt::FramelessWindowHint};
+    explicit Cover(QWidget* over)
+    {
+        window.setGeometry(QRect(over->mapToGlobal(QPoint(40, 40)), QSize(200, 150)));
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+};
+
+struct ExposeCounter : QObject {
+    int exposures = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        exposures += event->type() == QEvent::Expose;
+        return false;
+    }
+};
+
+TEST_F(ViewTest, TheExposureAfterADialogShowsTheCommandsFrameWithoutDrawingTheSceneAgain)
+{
+    QTemporaryDir dir;
+    CDynArray list;
+    list.Add(quad("front", {-80, -60, 40, 80, -60, 40, 80, 60, 40, -80, 60, 40}, 200, 40, 40));
+    list.Add(triangle("top", {-90, 60, -40, 90, 60, -40, 0, 120, 0}, 40, 40, 220));
+    const QString file = dir.filePath("two.3do");
+    ASSERT_TRUE(WriteObjectFile(file.toStdString(), list.First(), list.Count()));
+    ExposeCounter counter;
+    form->glPanel()->installEventFilter(&counter);
+    QWidget* view = find<QWidget>("GLPanel");
+
+    // As the user meets it: the dialog goes, the command reads and draws, then the view's
+    // exposure is handled.
+    auto openThroughDialog = [&] {
+        Cover dialog(view);
+        settle();
+        counter.exposures = 0;
+        dialogs.files.push_back(file);
+        dialog.window.hide();
+        form->FileOpenExecute();
+    };
+    openThroughDialog();
+    const long drawn = form->framesDrawn();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
+    settle();
+    EXPECT_EQ(form->framesDrawn(), drawn) << "the exposure drew the scene a second time";
+
+    // Uncovered after the frame has reached the screen: what was under the window comes back
+    // from the kept frame, pixel for pixel.
+    {
+        Cover other(view);
+        counter.exposures = 0;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
+    settle();
+    EXPECT_EQ(form->framesDrawn(), drawn);
+    const QImage shown = frame();
+    form->DrawScene();
+    EXPECT_EQ(shown, frame()) << "the view does not show what drawing it shows";
+
+    // Changed and not yet drawn when the exposure comes: the kept frame would be stale.
+    {
+        Cover other(view);
+        form->objectTransform().rotY = 40.0f;
+        counter.exposures = 0;
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
+    settle();
+    const QImage turned = frame();
+    form->DrawScene();
+    EXPECT_EQ(turned, frame()) << "the exposure showed the picture before the change";
 }
 
 } // namespace
