@@ -91,6 +91,14 @@ double xServerCpuSeconds()
     return (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
 }
 
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
 std::size_t heapInUse()
 {
     const struct mallinfo2 m = mallinfo2();
@@ -205,21 +213,34 @@ int writeObjectFile(int n, const char* fileName)
     return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
-int benchStartup(int runs)
+// The program and the bare window in turns, RUNS of each; `others` are builds of the program
+// made to be compared with it (a start-up step taken out, say), run in the same turns.
+int benchStartup(int runs, const std::vector<QString>& others)
 {
-    std::vector<double> app, bare;
+    std::vector<QString> programs{QStringLiteral(STARTUP_APP)};
+    programs.insert(programs.end(), others.begin(), others.end());
+    std::vector<std::vector<double>> times(programs.size());
+    std::vector<double> bare;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(runChildOutput(STARTUP_BARE, {}).toDouble());
-        app.push_back(runChildOutput(STARTUP_APP, {}).toDouble());
-        std::printf("run %d: 3D-Vorlan %7.1f ms, bare QOpenGLWindow %7.1f ms, ratio %.2f\n", i + 1,
-                    app.back(), bare.back(), app.back() / bare.back());
+        std::printf("run %d: bare QOpenGLWindow %7.1f ms", i + 1, bare.back());
+        // Each run starts with another program, so that none always meets the caches the
+        // same program left.
+        for (std::size_t k = 0; k < programs.size(); ++k) {
+            const std::size_t p = (k + std::size_t(i)) % programs.size();
+            times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+        }
+        for (std::size_t p = 0; p < programs.size(); ++p)
+            std::printf(", %s %7.1f ms", p == 0 ? "3D-Vorlan" : qPrintable(programs[p]), times[p].back());
+        std::printf("\n");
     }
-    std::sort(app.begin(), app.end());
-    std::sort(bare.begin(), bare.end());
-    const double a = app[app.size() / 2], b = bare[bare.size() / 2];
+    const double b = median(bare), a = median(times[0]);
     std::printf("start to first frame presented, median of %d: 3D-Vorlan %.1f ms, bare %.1f ms, "
                 "ratio %.2f\n",
                 runs, a, b, a / b);
+    for (std::size_t p = 1; p < programs.size(); ++p)
+        std::printf("  %s %.1f ms: %+.1f ms against 3D-Vorlan\n", qPrintable(programs[p]),
+                    median(times[p]), median(times[p]) - a);
     return 0;
 }
 
@@ -572,14 +593,6 @@ QByteArray nextLine(QProcess& child, int timeoutMs)
     return child.readLine().trimmed();
 }
 
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return -1;
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 int writeStl(int n, const char* fileName);
 
 // Open of n polygons through the real tool button, file dialog and exposure, in turns with
@@ -704,9 +717,10 @@ const char* const kHelp =
     "The main window's interactive loop against its floors, each pair measured in the same\n"
     "run. Needs a display (Xvfb with Mesa's software renderer).\n"
     "\n"
-    "  startup [RUNS]             start of the process to the first frame presented, against\n"
+    "  startup [RUNS [APP...]]    start of the process to the first frame presented, against\n"
     "                             a bare Qt program whose one OpenGL window clears and swaps\n"
-    "                             (startup_app and startup_bare), RUNS of each (default 5)\n"
+    "                             (startup_app and startup_bare), RUNS of each (default 5);\n"
+    "                             each APP (another build of startup_app) in the same turns\n"
     "  hold [SECONDS]             a held \"Y-Rotate CCW\" on the cube (12 triangles), 10,000\n"
     "                             and 100,000 polygons: ticks a second, CPU per tick, and one\n"
     "                             tick against DrawScene alone and with its swap (default 3)\n"
@@ -768,7 +782,10 @@ int main(int argc, char** argv)
         return argc == 4 ? writeStl(std::atoi(argv[2]), argv[3]) : usage();
     if (mode == "startup") {
         QCoreApplication app(argc, argv);
-        return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5);
+        std::vector<QString> others;
+        for (int i = 3; i < argc; ++i)
+            others.push_back(QString::fromLocal8Bit(argv[i]));
+        return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5, others);
     }
     // Told before the display is opened, so a wrong mode needs none.
     if (mode != "hold" && mode != "open")
