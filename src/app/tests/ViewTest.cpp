@@ -2,10 +2,8 @@
 // and the controls around it are not repainted for it.
 #include "FormFixture.h"
 
-#include "ObjectFile.h"
-
-#include <QTemporaryDir>
 #include <QWindow>
+#include <functional>
 
 namespace {
 
@@ -65,79 +63,43 @@ TEST_F(ViewTest, AResizeDrawsNothingAndThePaintRequestAfterItDraws)
     panel->OnResize = resize;
 }
 
-// A window over the view, as a dialog is: taken away, it leaves the view exposed by the X
-// server, which is what the counter sees.
-struct Cover {
-    QWidget window{nullptr, Qt::ToolTip | Qt::FramelessWindowHint};
-    explicit Cover(QWidget* over)
-    {
-        window.setGeometry(QRect(over->mapToGlobal(QPoint(40, 40)), QSize(200, 150)));
-        window.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
-    }
-};
-
 struct ExposeCounter : QObject {
     int exposures = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        exposures += event->type() == QEvent::Expose;
-        return false;
-    }
+    bool eventFilter(QObject*, QEvent* e) override { return exposures += e->type() == QEvent::Expose, false; }
 };
 
-TEST_F(ViewTest, TheExposureAfterADialogShowsTheCommandsFrameWithoutDrawingTheSceneAgain)
+TEST_F(ViewTest, AnExposureOfAnUnchangedPictureShowsTheLastFrameAndDrawsNoScene)
 {
-    QTemporaryDir dir;
-    CDynArray list;
-    list.Add(quad("front", {-80, -60, 40, 80, -60, 40, 80, 60, 40, -80, 60, 40}, 200, 40, 40));
-    list.Add(triangle("top", {-90, 60, -40, 90, 60, -40, 0, 120, 0}, 40, 40, 220));
-    const QString file = dir.filePath("two.3do");
-    ASSERT_TRUE(WriteObjectFile(file.toStdString(), list.First(), list.Count()));
+    ASSERT_TRUE(form->addPolygon(quad("q", {-80, -60, 40, 80, -60, 40, 80, 60, 40, -80, 60, 40}, 200, 40, 40)));
     ExposeCounter counter;
     form->glPanel()->installEventFilter(&counter);
-    QWidget* view = find<QWidget>("GLPanel");
-
-    // As the user meets it: the dialog goes, the command reads and draws, then the view's
-    // exposure is handled.
-    auto openThroughDialog = [&] {
-        Cover dialog(view);
+    // A window over the view, as a dialog is; `whenGone` runs once it is hidden and before
+    // the view's exposure is handled, as the command does that the dialog returns to.
+    auto uncover = [&](const std::function<void()>& whenGone) {
+        QWidget cover(nullptr, Qt::ToolTip);
+        cover.setGeometry(QRect(find<QWidget>("GLPanel")->mapToGlobal(QPoint(40, 40)), QSize(200, 150)));
+        cover.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
         settle();
         counter.exposures = 0;
-        dialogs.files.push_back(file);
-        dialog.window.hide();
-        form->FileOpenExecute();
+        cover.hide();
+        whenGone();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
+        settle();
     };
-    openThroughDialog();
     const long drawn = form->framesDrawn();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
-    settle();
-    EXPECT_EQ(form->framesDrawn(), drawn) << "the exposure drew the scene a second time";
+    uncover([&] { form->FileImportExecute(); });   // cancelled, and drawn all the same
+    EXPECT_EQ(form->framesDrawn(), drawn + 1) << "the exposure drew the scene a second time";
 
-    // Uncovered after the frame has reached the screen: what was under the window comes back
-    // from the kept frame, pixel for pixel.
-    {
-        Cover other(view);
-        counter.exposures = 0;
-    }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
-    settle();
-    EXPECT_EQ(form->framesDrawn(), drawn);
+    uncover([] {});
     const QImage shown = frame();
     form->DrawScene();
-    EXPECT_EQ(shown, frame()) << "the view does not show what drawing it shows";
+    EXPECT_EQ(shown, frame()) << "what came back from under the window is not the frame";
 
-    // Changed and not yet drawn when the exposure comes: the kept frame would be stale.
-    {
-        Cover other(view);
-        form->objectTransform().rotY = 40.0f;
-        counter.exposures = 0;
-    }
-    ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
-    settle();
+    uncover([&] { form->objectTransform().rotY = 40.0f; });
     const QImage turned = frame();
     form->DrawScene();
-    EXPECT_EQ(turned, frame()) << "the exposure showed the picture before the change";
+    EXPECT_EQ(turned, frame()) << "the exposure showed the picture from before the change";
 }
 
 } // namespace
