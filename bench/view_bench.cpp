@@ -2,6 +2,7 @@
 // under a display (Xvfb with Mesa's llvmpipe). The modes are in kHelp (`view_bench --help`).
 #include "CommandLine.h"
 #include "ObjectFile.h"
+#include "Program.h"
 #include "SpreadObject.h"
 #include "StartHeap.h"
 #include "StartupProbe.h"
@@ -17,6 +18,10 @@
 #include <GL/gl.h>
 
 #include <QElapsedTimer>
+#include <QFileDialog>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QPixmap>
@@ -28,6 +33,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -37,7 +43,10 @@
 #include <vector>
 
 #include <malloc.h>
+#include <spawn.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -80,6 +89,14 @@ double xServerCpuSeconds()
     if (fields.size() < 13)
         return -1;
     return (std::stod(fields[11]) + std::stod(fields[12])) / double(sysconf(_SC_CLK_TCK));
+}
+
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return -1;
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
 std::size_t heapInUse()
@@ -196,21 +213,34 @@ int writeObjectFile(int n, const char* fileName)
     return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
 }
 
-int benchStartup(int runs)
+// The program and the bare window in turns, RUNS of each; `others` are builds of the program
+// made to be compared with it (a start-up step taken out, say), run in the same turns.
+int benchStartup(int runs, const std::vector<QString>& others)
 {
-    std::vector<double> app, bare;
+    std::vector<QString> programs{QStringLiteral(STARTUP_APP)};
+    programs.insert(programs.end(), others.begin(), others.end());
+    std::vector<std::vector<double>> times(programs.size());
+    std::vector<double> bare;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(runChildOutput(STARTUP_BARE, {}).toDouble());
-        app.push_back(runChildOutput(STARTUP_APP, {}).toDouble());
-        std::printf("run %d: 3D-Vorlan %7.1f ms, bare QOpenGLWindow %7.1f ms, ratio %.2f\n", i + 1,
-                    app.back(), bare.back(), app.back() / bare.back());
+        std::printf("run %d: bare QOpenGLWindow %7.1f ms", i + 1, bare.back());
+        // Each run starts with another program, so that none always meets the caches the
+        // same program left.
+        for (std::size_t k = 0; k < programs.size(); ++k) {
+            const std::size_t p = (k + std::size_t(i)) % programs.size();
+            times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+        }
+        for (std::size_t p = 0; p < programs.size(); ++p)
+            std::printf(", %s %7.1f ms", p == 0 ? "3D-Vorlan" : qPrintable(programs[p]), times[p].back());
+        std::printf("\n");
     }
-    std::sort(app.begin(), app.end());
-    std::sort(bare.begin(), bare.end());
-    const double a = app[app.size() / 2], b = bare[bare.size() / 2];
+    const double b = median(bare), a = median(times[0]);
     std::printf("start to first frame presented, median of %d: 3D-Vorlan %.1f ms, bare %.1f ms, "
                 "ratio %.2f\n",
                 runs, a, b, a / b);
+    for (std::size_t p = 1; p < programs.size(); ++p)
+        std::printf("  %s %.1f ms: %+.1f ms against 3D-Vorlan\n", qPrintable(programs[p]),
+                    median(times[p]), median(times[p]) - a);
     return 0;
 }
 
@@ -423,6 +453,246 @@ int benchOpen(int n)
     return 0;
 }
 
+// ---------------------------------------------------------------- Open as the user opens
+
+long residentKb()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void tell(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void tell(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::vprintf(format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+// The program as its main() runs it, with the real dialogs, driven by the parent's X events.
+// It tells the parent where the Open button is, when the file dialog is up and when it has
+// gone, then, once the view has been quiet for a while, what Open cost and, in the same
+// process, its floor: the reader alone and one frame of the object, presented.
+int childUserOpen(const char* self, const char* file, int n)
+{
+    char* args[] = {const_cast<char*>(self), nullptr};
+    int argc = 1;
+    struct Probe : QObject {
+        TVorlanForm* form = nullptr;
+        QElapsedTimer clock;
+        qint64 closed = -1, lastSwap = -1;
+        long drawnAtClose = 0, presentedAtClose = 0;
+        bool dialogTold = false;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* dialog = qobject_cast<QFileDialog*>(watched);
+            if (dialog && event->type() == QEvent::Show && !dialogTold) {
+                dialogTold = true;
+                QTimer::singleShot(400, [] { tell("dialog\n"); });
+            } else if (dialog && event->type() == QEvent::Hide && closed < 0) {
+                closed = clock.nsecsElapsed();
+                drawnAtClose = form->framesDrawn();
+                presentedAtClose = form->glPanel()->framesPresented();
+                tell("accepted\n");
+            }
+            return false;
+        }
+    } probe;
+    long emptyKb = 0;
+    QTimer quiet;
+    RunProgram(argc, args, [&](TVorlanForm& form) {
+        probe.form = &form;
+        probe.clock.start();
+        qApp->installEventFilter(&probe);
+        TGLPanel* panel = form.glPanel();
+        QObject::connect(panel, &TGLPanel::frameSwapped, [&probe, panel] {
+            (void)presented(panel);
+            probe.lastSwap = probe.clock.nsecsElapsed();
+        });
+        QTimer::singleShot(800, [&form, &emptyKb] {
+            emptyKb = residentKb();
+            const QToolButton* open = form.OpenButton;
+            const QPoint at = open->mapToGlobal(open->rect().center());
+            tell("ready %d %d\n", at.x(), at.y());
+        });
+        quiet.setInterval(50);
+        QObject::connect(&quiet, &QTimer::timeout, [&] {
+            const qint64 now = probe.clock.nsecsElapsed();
+            if (probe.closed < 0 || form.polygons().Count() != n || probe.lastSwap < probe.closed ||
+                now - probe.lastSwap < 1500 * 1000000LL)
+                return;
+            quiet.stop();
+            const double open = double(probe.lastSwap - probe.closed) / 1e6;
+            const long drawn = form.framesDrawn() - probe.drawnAtClose;
+            const long shown = form.glPanel()->framesPresented() - probe.presentedAtClose;
+            const double frame = msToPresented(form, [&] { form.DrawScene(); });
+            const long afterKb = residentKb();
+            const long peakKb = maxRssKb();
+            form.editor()->polygonListBox()->clear();
+            form.polygons().Clear();
+            CDynArray scratch;
+            QElapsedTimer t;
+            t.start();
+            ReadObjectFile(file, scratch, [](const std::string&, int, int, int) { return 0u; });
+            const double read = double(t.nsecsElapsed()) / 1e6;
+            tell("result %.1f %ld %ld %d %.1f %.1f %ld %ld %ld\n", open, drawn, shown, scratch.Count(),
+                 frame, read, emptyKb, afterKb, peakKb);
+            QCoreApplication::quit();
+        });
+        quiet.start();
+    });
+    return 0;
+}
+
+struct Measured {
+    double ms = -1;
+    long peakKb = 0;
+    bool ok = false;
+};
+
+// Another program run to its end: wall time and peak resident memory, from its own wait4.
+Measured runProgram(const std::vector<std::string>& command)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : command)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return {};
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return {};
+    return {double(t.nsecsElapsed()) / 1e6, usage.ru_maxrss,
+            WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+bool xdo(const QStringList& arguments)
+{
+    QProcess p;
+    p.start("xdotool", arguments);
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
+QByteArray nextLine(QProcess& child, int timeoutMs)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!child.canReadLine()) {
+        if (t.elapsed() > timeoutMs || child.state() == QProcess::NotRunning)
+            return {};
+        child.waitForReadyRead(100);
+    }
+    return child.readLine().trimmed();
+}
+
+int writeStl(int n, const char* fileName);
+
+// Open of n polygons through the real tool button, file dialog and exposure, in turns with
+// F3D drawing the same triangles to a picture file of the view's size.
+int benchUserOpen(const char* self, int n, int runs)
+{
+    QTemporaryDir dir;
+    const std::string object = dir.filePath("bench.3do").toStdString();
+    const std::string stl = dir.filePath("bench.stl").toStdString();
+    const std::string tiny = dir.filePath("tiny.stl").toStdString();
+    if (writeObjectFile(n, object.c_str()) != 0 || writeStl(n, stl.c_str()) != 0 ||
+        writeStl(1, tiny.c_str()) != 0)
+        return 1;
+    // A window manager, as a user has one: it frames the dialog and hands the focus back.
+    QProcess wm;
+    wm.start("openbox", {"--sm-disable"});
+    QTest::qWait(500);
+    const bool f3d = !QStandardPaths::findExecutable("f3d").isEmpty();
+    auto f3dRun = [&](const std::string& mesh) {
+        return runProgram({"f3d", "--output=" + dir.filePath("f3d.png").toStdString(),
+                           "--resolution=523,529", mesh});
+    };
+    std::vector<double> opens, floors, ratios, f3dAll, f3dOwn, perPolygon, peaks, f3dPeaks;
+    for (int run = 1; run <= runs; ++run) {
+        Measured big, small;
+        if (f3d) {
+            big = f3dRun(stl);
+            small = f3dRun(tiny);
+        }
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QString::fromLocal8Bit(self),
+                    {"--child-user-open", QString::fromStdString(object), QString::number(n)});
+        const QList<QByteArray> ready = nextLine(child, 30000).split(' ');
+        if (ready.size() != 3 || ready[0] != "ready") {
+            std::printf("run %d: the window did not come up\n", run);
+            child.kill();
+            child.waitForFinished();
+            continue;
+        }
+        // Not --sync: that waits for a motion, and the pointer may be there from the last run.
+        xdo({"mousemove", ready[1], ready[2], "sleep", "0.2", "click", "1"});
+        if (nextLine(child, 10000) != "dialog") {
+            std::printf("run %d: no file dialog\n", run);
+            child.kill();
+            child.waitForFinished();
+            continue;
+        }
+        xdo({"type", "--delay", "2", QString::fromStdString(object)});
+        QTest::qWait(300);
+        QByteArray line;
+        for (int tries = 0; tries < 3 && line != "accepted"; ++tries) {
+            xdo({"key", "Return"});   // the first may only close the name's completion list
+            line = nextLine(child, 2000);
+        }
+        const QList<QByteArray> r = nextLine(child, 120000).split(' ');
+        if (!child.waitForFinished(10000))
+            child.kill();
+        if (r.size() != 10 || r[0] != "result") {
+            std::printf("run %d: Open did not finish\n", run);
+            continue;
+        }
+        const double open = r[1].toDouble(), frame = r[5].toDouble(), read = r[6].toDouble();
+        const double perPoly = (r[8].toDouble() - r[7].toDouble()) * 1024.0 / n;
+        opens.push_back(open);
+        floors.push_back(read + frame);
+        ratios.push_back(open / (read + frame));
+        perPolygon.push_back(perPoly);
+        peaks.push_back(r[9].toDouble() / 1024);
+        std::printf("run %d: Open through the dialog %8.1f ms (%s scene drawn, %s frames "
+                    "presented) | floor: read %8.1f + frame %7.1f = %8.1f ms | ratio %.3f | "
+                    "resident +%.0f B/polygon, peak %.0f MB",
+                    run, open, r[2].constData(), r[3].constData(), read, frame, read + frame,
+                    open / (read + frame), perPoly, peaks.back());
+        if (big.ok && small.ok) {
+            f3dAll.push_back(big.ms);
+            f3dOwn.push_back(big.ms - small.ms);
+            f3dPeaks.push_back(double(big.peakKb) / 1024);
+            std::printf(" | F3D %8.1f ms (%8.1f beyond its start with 1 triangle), peak %ld MB",
+                        big.ms, big.ms - small.ms, big.peakKb / 1024);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    wm.terminate();
+    wm.waitForFinished(3000);
+    if (opens.empty())
+        return 1;
+    std::printf("median of %zu runs, %d polygons: Open through the dialog %.1f ms, floor (read + "
+                "one frame presented) %.1f ms, ratio %.3f (goal 1.15); resident +%.0f B/polygon "
+                "(goal 300), peak %.0f MB",
+                opens.size(), n, median(opens), median(floors), median(ratios), median(perPolygon),
+                median(peaks));
+    if (!f3dAll.empty())
+        std::printf("; F3D --output %.1f ms (%.1f beyond its start), peak %.0f MB; peak / F3D's %.2f",
+                    median(f3dAll), median(f3dOwn), median(f3dPeaks), median(peaks) / median(f3dPeaks));
+    std::printf("\n");
+    return 0;
+}
+
 int writeStl(int n, const char* fileName)
 {
     CDynArray list;
@@ -447,18 +717,26 @@ const char* const kHelp =
     "The main window's interactive loop against its floors, each pair measured in the same\n"
     "run. Needs a display (Xvfb with Mesa's software renderer).\n"
     "\n"
-    "  startup [RUNS]             start of the process to the first frame presented, against\n"
+    "  startup [RUNS [APP...]]    start of the process to the first frame presented, against\n"
     "                             a bare Qt program whose one OpenGL window clears and swaps\n"
-    "                             (startup_app and startup_bare), RUNS of each (default 5)\n"
+    "                             (startup_app and startup_bare), RUNS of each (default 5);\n"
+    "                             each APP (another build of startup_app) in the same turns\n"
     "  hold [SECONDS]             a held \"Y-Rotate CCW\" on the cube (12 triangles), 10,000\n"
     "                             and 100,000 polygons: ticks a second, CPU per tick, and one\n"
     "                             tick against DrawScene alone and with its swap (default 3)\n"
     "  open [POLYGONS]            Open and Import of an object file to the frame presented,\n"
-    "                             by stage (read, list box, frame), and the bytes held\n"
-    "                             (default 1000000)\n"
+    "                             by stage (read, list box, frame), and the bytes held, with\n"
+    "                             the dialog scripted, so no exposure follows it: for the\n"
+    "                             stages; user-open gives the user's figure (default 1000000)\n"
     "  first-open FILE.3do [RUNS] a fresh process that opens the file at once: start to the\n"
     "                             frame presented and peak memory, to compare with another\n"
     "                             viewer started on the same triangles (default 3 runs)\n"
+    "  user-open [POLYGONS] [RUNS] Open as a user opens: the program started as its main()\n"
+    "                             starts it, under openbox, the Open button clicked, the file\n"
+    "                             name typed into the real dialog and Return pressed, all\n"
+    "                             with xdotool; to the last frame presented, with the scenes\n"
+    "                             drawn, beside its floor and F3D's --output of the same\n"
+    "                             triangles, each run (default 1000000 polygons, 3 runs)\n"
     "  3do POLYGONS FILE.3do      the Open benchmark's triangles as an object file\n"
     "  stl POLYGONS FILE.stl      the same triangles as a binary STL\n"
     "  -h, --help                 show this help and exit\n"
@@ -485,6 +763,13 @@ int main(int argc, char** argv)
     if (argc < 2)
         return usage();
     const std::string mode = argv[1];
+    if (mode == "--child-user-open")
+        return argc == 4 ? childUserOpen(argv[0], argv[2], std::atoi(argv[3])) : usage();
+    if (mode == "user-open") {
+        QCoreApplication app(argc, argv);
+        return benchUserOpen(argv[0], argc > 2 ? std::atoi(argv[2]) : 1000000,
+                             argc > 3 ? std::atoi(argv[3]) : 3);
+    }
     if (mode == "--child-open")
         return argc == 3 ? childOpen(argc, argv) : usage();
     if (mode == "3do")
@@ -497,7 +782,10 @@ int main(int argc, char** argv)
         return argc == 4 ? writeStl(std::atoi(argv[2]), argv[3]) : usage();
     if (mode == "startup") {
         QCoreApplication app(argc, argv);
-        return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5);
+        std::vector<QString> others;
+        for (int i = 3; i < argc; ++i)
+            others.push_back(QString::fromLocal8Bit(argv[i]));
+        return benchStartup(argc > 2 ? std::atoi(argv[2]) : 5, others);
     }
     // Told before the display is opened, so a wrong mode needs none.
     if (mode != "hold" && mode != "open")

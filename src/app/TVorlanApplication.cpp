@@ -3,7 +3,6 @@
 #include "DialogService.h"
 #include "TVorlanStyle.h"
 
-#include <QAccessible>
 #include <QFont>
 #include <QMessageBox>
 #include <exception>
@@ -14,12 +13,6 @@ TVorlanApplication::TVorlanApplication(int& argc, char** argv) : QApplication(ar
     setApplicationVersion("0.9");
     setDesktopFileName("3dvorlan");
     applyLook();
-    // While the driver loads, the loader's lock is held, and a thread that loads a library
-    // or starts a thread of its own waits for it. The accessibility bridge does both when the
-    // first widget is made: it connects to the session bus. Done now, before the load starts,
-    // the window is then built alongside it instead of after it.
-    QAccessible::isActive();
-    driverPreload_.emplace();
 }
 
 void TVorlanApplication::applyLook()

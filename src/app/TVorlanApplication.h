@@ -1,10 +1,6 @@
 #pragma once
 
-#include "GlDriverPreload.h"
-
 #include <QApplication>
-
-#include <optional>
 
 class DialogService;
 
@@ -25,7 +21,4 @@ private:
     void showError(const QString& text);
 
     DialogService* errorDisplay_ = nullptr;
-    // Started at the end of the constructor, after the window system is connected and the
-    // window's first uses of the loader are done, which it would hold up.
-    std::optional<GlDriverPreload> driverPreload_;
 };

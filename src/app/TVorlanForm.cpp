@@ -573,6 +573,8 @@ void TVorlanForm::GLPanelPaint()
     // the object when it is read.
     if (readingFeedback_->reading())
         return;
+    if (presentedInputs_ && *presentedInputs_ == frameInputs() && GLPanel->presentKeptFrame())
+        return;
     DrawScene();
 }
 
@@ -582,13 +584,35 @@ ObjectPose TVorlanForm::pose() const
     return {t.rotX, t.rotY, t.rotZ, t.transX, t.transY, t.transZ, t.scaleX, t.scaleY, t.scaleZ};
 }
 
+TVorlanForm::FrameInputs TVorlanForm::frameInputs() const
+{
+    const ObjectTransform& t = transform_;
+    const ViewOptions& o = viewOptions_;
+    FrameInputs in{{t.rotX, t.rotY, t.rotZ, t.transX, t.transY, t.transZ, t.scaleX, t.scaleY, t.scaleZ},
+                   {o.cullFace, o.depthTest, o.outline, o.lighting, o.smoothShading, o.precise,
+                    o.hints, o.ground, o.axes},
+                   {o.lightPosition[0], o.lightPosition[1], o.lightPosition[2], o.lightPosition[3]},
+                   {TBAmbient->value(), TBDiffuse->value(), TBSpecular->value()},
+                   polygons_.Count(),
+                   polygons_.First(),
+                   polygons_.Last(),
+                   objectRevision_,
+                   viewWidth_,
+                   viewHeight_,
+                   GLPanel->deviceWidth(),
+                   GLPanel->deviceHeight()};
+    return in;
+}
+
 void TVorlanForm::DrawScene()
 {
     ++framesDrawn_;
+    presentedInputs_.reset();
     if (!GLPanel || !GLPanel->beginFrame())
         return;
     scene::DrawScene(polygons_, pose(), viewOptions_, shadowMatrix_);
-    GLPanel->endFrame();
+    if (GLPanel->endFrame())
+        presentedInputs_ = frameInputs();
 }
 
 uint32_t TVorlanForm::loadTexture(const std::string& fileName, int minFilter, int magFilter,
@@ -603,6 +627,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
 {
     if (!history_.add(element, textureLoader_))
         return false;
+    ++objectRevision_;
     GroupBox3->polygonListBox()->appendShownEntry();
     updateUndoActions();
     return true;
@@ -866,6 +891,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName, CDynArray& list)
         explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
         ~Feedback() { feedback->end(); }
     } feedback(readingFeedback_);
+    ++objectRevision_;
     return ReadObjectFile(QFile::encodeName(fileName).toStdString(), list, textureLoader_,
                           options);
 }
@@ -883,6 +909,7 @@ void TVorlanForm::FileNewExecute()
         return;
     clearListBox();
     history_.replace({}, {});
+    ++objectRevision_;
     GroupBox3->ResetEditor();
     ResetObject();
     updateUndoActions();

@@ -16,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -199,6 +200,23 @@ private:
     void openObject(const std::function<bool()>& chooseFile);
     ObjectPose pose() const;
 
+    // Everything a frame of the view depends on. A paint request that finds these as they
+    // were at the last frame presented (a dialog that closed over the view, the window
+    // manager uncovering it) shows that frame again instead of drawing the scene anew.
+    struct FrameInputs {
+        float pose[9];
+        uint8_t switches[9];
+        float lightPosition[4];
+        int lightLevels[3];
+        int polygonCount;
+        const tElement* first;
+        const tElement* last;
+        long objectRevision;
+        int width, height, deviceWidth, deviceHeight;
+        bool operator==(const FrameInputs&) const = default;
+    };
+    FrameInputs frameInputs() const;
+
     std::unique_ptr<DialogService> ownDialogs_;
     DialogService* dialogs_;
     // Given up around every dialog, so that one can be shown when memory has run out.
@@ -219,6 +237,10 @@ private:
     int viewWidth_ = 0;
     int viewHeight_ = 1;
     long framesDrawn_ = 0;
+    // Counts the changes of the list made by reading and clearing, which leave its count or
+    // its ends as they were only by chance.
+    long objectRevision_ = 0;
+    std::optional<FrameInputs> presentedInputs_;
 
     std::array<QIcon, 19> ImageList1;
     // The control of this window that had the focus last; menus and other windows only

@@ -2,6 +2,7 @@
 
 #include <QExposeEvent>
 #include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
 #include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
@@ -22,6 +23,11 @@ TGLPanel::~TGLPanel()
 {
     // No context current, then the context goes, before the window it was made on.
     if (context_) {
+        if ((keptFramebuffer_ || keptColor_) && context_->makeCurrent(this)) {
+            QOpenGLExtraFunctions* gl = context_->extraFunctions();
+            gl->glDeleteFramebuffers(1, &keptFramebuffer_);
+            gl->glDeleteRenderbuffers(1, &keptColor_);
+        }
         context_->doneCurrent();
         delete context_;
     }
@@ -98,15 +104,77 @@ bool TGLPanel::beginFrame()
     return true;
 }
 
-void TGLPanel::endFrame()
+bool TGLPanel::endFrame()
 {
     // A window that is not on the screen has nothing to present to; its next exposure
     // draws anew.
+    keptValid_ = false;
     if (!context_ || !isExposed())
-        return;
+        return false;
+    keepFrame();
     context_->swapBuffers(this);
     ++framesPresented_;
     emit frameSwapped();
+    return true;
+}
+
+// After a swap the back buffer's contents are undefined (a GPU driver hands out another
+// buffer), so the frame is copied aside before it: an exposure that only needs the same
+// picture again then costs one copy instead of a whole scene.
+void TGLPanel::keepFrame()
+{
+    const QSize size(deviceWidth(), deviceHeight());
+    if (size.isEmpty() || (context_->format().majorVersion() < 3 &&
+                           !context_->hasExtension("GL_ARB_framebuffer_object")))
+        return;
+    QOpenGLExtraFunctions* gl = context_->extraFunctions();
+    if (!keptFramebuffer_) {
+        gl->glGenFramebuffers(1, &keptFramebuffer_);
+        gl->glGenRenderbuffers(1, &keptColor_);
+    }
+    if (size != keptSize_) {
+        gl->glBindRenderbuffer(GL_RENDERBUFFER, keptColor_);
+        gl->glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size.width(), size.height());
+        gl->glBindRenderbuffer(GL_RENDERBUFFER, 0);
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, keptFramebuffer_);
+        gl->glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+                                      keptColor_);
+        const bool complete = gl->glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        keptSize_ = complete ? size : QSize();
+        if (!complete)
+            return;
+    }
+    copyFrame(keptFramebuffer_, 0);
+    keptValid_ = true;
+}
+
+bool TGLPanel::presentKeptFrame()
+{
+    if (!keptValid_ || resizePending_ || !isExposed() || !context_->makeCurrent(this) ||
+        keptSize_ != QSize(deviceWidth(), deviceHeight()))
+        return false;
+    copyFrame(0, keptFramebuffer_);
+    context_->swapBuffers(this);
+    ++framesPresented_;
+    emit frameSwapped();
+    return true;
+}
+
+// Colour only, pixel for pixel; the scissor test is the one state a copy obeys.
+void TGLPanel::copyFrame(unsigned target, unsigned source)
+{
+    QOpenGLExtraFunctions* gl = context_->extraFunctions();
+    const GLboolean scissor = gl->glIsEnabled(GL_SCISSOR_TEST);
+    if (scissor)
+        gl->glDisable(GL_SCISSOR_TEST);
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, source);
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target);
+    const int w = keptSize_.width(), h = keptSize_.height();
+    gl->glBlitFramebuffer(0, 0, w, h, 0, 0, w, h, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    gl->glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (scissor)
+        gl->glEnable(GL_SCISSOR_TEST);
 }
 
 void TGLPanel::paint()

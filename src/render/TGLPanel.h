@@ -32,8 +32,13 @@ public:
 
     // Makes the context current for drawing; false without one.
     bool beginFrame();
-    // Presents the frame just drawn: one swap of this window's buffers.
-    void endFrame();
+    // Presents the frame just drawn: one swap of this window's buffers, with a copy of the
+    // frame kept for presentKeptFrame(). False when nothing could be presented.
+    bool endFrame();
+    // Presents the last frame presented once more, from the kept copy, without drawing it:
+    // for a paint request that finds the picture unchanged. False when there is no kept
+    // copy of the view's present size, and the owner must draw.
+    bool presentKeptFrame();
     // Makes the context current for other GL work (texture uploads); false without one.
     bool makeContextCurrent();
 
@@ -62,9 +67,17 @@ private:
     bool ensureContext();
     void paint();
     void reportFault(ContextFault fault);
+    void keepFrame();
+    void copyFrame(unsigned targetFramebuffer, unsigned sourceFramebuffer);
 
     QOpenGLContext* context_ = nullptr;
     bool contextTried_ = false;
     bool resizePending_ = true;
     long framesPresented_ = 0;
+    // The copy of the last frame presented: a colour renderbuffer of its own, so that it takes
+    // no texture name and touches no texture binding of the scene's.
+    unsigned keptFramebuffer_ = 0;
+    unsigned keptColor_ = 0;
+    QSize keptSize_;
+    bool keptValid_ = false;
 };

@@ -3,6 +3,7 @@
 #include "FormFixture.h"
 
 #include <QWindow>
+#include <functional>
 
 namespace {
 
@@ -60,6 +61,45 @@ TEST_F(ViewTest, AResizeDrawsNothingAndThePaintRequestAfterItDraws)
     // The ground reaches the new lower right corner: the frame was drawn at the new size.
     EXPECT_GT(qGreen(image.pixel(image.width() - 3, image.height() - 3)), 100);
     panel->OnResize = resize;
+}
+
+struct ExposeCounter : QObject {
+    int exposures = 0;
+    bool eventFilter(QObject*, QEvent* e) override { return exposures += e->type() == QEvent::Expose, false; }
+};
+
+TEST_F(ViewTest, AnExposureOfAnUnchangedPictureShowsTheLastFrameAndDrawsNoScene)
+{
+    ASSERT_TRUE(form->addPolygon(quad("q", {-80, -60, 40, 80, -60, 40, 80, 60, 40, -80, 60, 40}, 200, 40, 40)));
+    ExposeCounter counter;
+    form->glPanel()->installEventFilter(&counter);
+    // A window over the view, as a dialog is; `whenGone` runs once it is hidden and before
+    // the view's exposure is handled, as the command does that the dialog returns to.
+    auto uncover = [&](const std::function<void()>& whenGone) {
+        QWidget cover(nullptr, Qt::ToolTip);
+        cover.setGeometry(QRect(find<QWidget>("GLPanel")->mapToGlobal(QPoint(40, 40)), QSize(200, 150)));
+        cover.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&cover));
+        settle();
+        counter.exposures = 0;
+        cover.hide();
+        whenGone();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return counter.exposures > 0; }, 3000));
+        settle();
+    };
+    const long drawn = form->framesDrawn();
+    uncover([&] { form->FileImportExecute(); });   // cancelled, and drawn all the same
+    EXPECT_EQ(form->framesDrawn(), drawn + 1) << "the exposure drew the scene a second time";
+
+    uncover([] {});
+    const QImage shown = frame();
+    form->DrawScene();
+    EXPECT_EQ(shown, frame()) << "what came back from under the window is not the frame";
+
+    uncover([&] { form->objectTransform().rotY = 40.0f; });
+    const QImage turned = frame();
+    form->DrawScene();
+    EXPECT_EQ(turned, frame()) << "the exposure showed the picture from before the change";
 }
 
 } // namespace

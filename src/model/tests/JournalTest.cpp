@@ -23,7 +23,7 @@ std::string describe(const CDynArray& list)
 {
     std::string s;
     for (const tElement* p = list.First(); p; p = p->next)
-        s += std::string(p->name.c_str()) + "@" + std::to_string(int(p->vertex[2])) + " ";
+        s += p->name.str() + "@" + std::to_string(int(p->vertex[2])) + " ";
     return s;
 }
 

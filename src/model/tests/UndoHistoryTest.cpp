@@ -20,7 +20,7 @@ std::string names(const CDynArray& list)
 {
     std::string s;
     for (const tElement* p = list.First(); p; p = p->next)
-        s += p->name.c_str() + std::string(p == list.Last() ? "" : ",");
+        s += p->name.str() + (p == list.Last() ? "" : ",");
     return s;
 }
 
