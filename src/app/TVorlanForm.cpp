@@ -202,8 +202,12 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     textureLoader_ = [this](const std::string& file, int minFilter, int magFilter, int wrap) {
         return loadTexture(file, minFilter, magFilter, wrap);
     };
-    GroupBox3 = new TPolygonEditor(polygons_, *dialogs_, textureLoader_, [this] { DrawScene(); },
-                                   client);
+    // The editor draws after every change it makes to the list (and after a refused entry,
+    // which costs one needless rebuild of the arrays).
+    GroupBox3 = new TPolygonEditor(polygons_, *dialogs_, textureLoader_, [this] {
+        markObjectChanged();
+        DrawScene();
+    }, client);
     GroupBox3->move(624, 32);
 
     StatusBar1 = new QStatusBar(client);
@@ -566,7 +570,7 @@ void TVorlanForm::DrawScene()
     ++framesDrawn_;
     if (!GLPanel || !GLPanel->beginFrame())
         return;
-    scene::DrawScene(polygons_, pose(), viewOptions_, shadowMatrix_);
+    scene::DrawScene(polygons_, objectArrays_, pose(), viewOptions_, shadowMatrix_);
     GLPanel->endFrame();
 }
 
@@ -584,6 +588,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
     e.textureId = SettleTextureId(polygons_, e, textureLoader_);
     if (!polygons_.Add(e))
         return false;
+    markObjectChanged();
     GroupBox3->polygonListBox()->appendShownEntry();
     return true;
 }
@@ -844,6 +849,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName)
         explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
         ~Feedback() { feedback->end(); }
     } feedback(readingFeedback_);
+    markObjectChanged();
     return ReadObjectFile(QFile::encodeName(fileName).toStdString(), polygons_, textureLoader_,
                           options);
 }
@@ -861,6 +867,7 @@ void TVorlanForm::FileNewExecute()
         return;
     clearListBox();
     polygons_.Clear();
+    markObjectChanged();
     GroupBox3->ResetEditor();
     ResetObject();
     DrawScene();
@@ -889,6 +896,7 @@ void TVorlanForm::openObject(const std::function<bool()>& chooseFile)
         if (polygons_.Count() > 0) {
             clearListBox();
             polygons_.Clear();
+            markObjectChanged();
         }
         if (!readObjectFile(OpenDialog1.fileName))
             showInformation("Loading not possible");

@@ -5,6 +5,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+
 const float kGroundPlanePoints[9] = {400.0f, -150.0f, -200.0f, -400.0f, -150.0f, -200.0f,
                                      -400.0f, -150.0f, 200.0f};
 
@@ -124,8 +126,13 @@ void SetLightLevel(unsigned parameter, int position)
     glLightfv(GL_LIGHT0, parameter, colour);
 }
 
-void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions& options,
-               const float shadowMatrix[16])
+} // namespace scene
+
+namespace {
+
+template <typename DrawPolygons>
+void drawFrame(const ObjectPose& pose, const ViewOptions& options, const float shadowMatrix[16],
+               DrawPolygons drawPolygons)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (isOn(options.ground))
@@ -137,7 +144,7 @@ void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions&
         glPushMatrix();
         glMultMatrixf(shadowMatrix);
         applyPose(pose);
-        DrawObject(list, options, true);
+        drawPolygons(true);
         glPopMatrix();
         if (isOn(options.depthTest))
             glEnable(GL_DEPTH_TEST);
@@ -147,55 +154,104 @@ void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions&
 
     glPushMatrix();
     applyPose(pose);
-    DrawObject(list, options, false);
+    drawPolygons(false);
     glPopMatrix();
     glFlush();
 }
 
-void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+void drawAxes(const ViewOptions& options, bool shadowPass)
 {
-    if (isOn(options.axes)) {
-        // The colour goes with each corner, as the ground's does: Mesa's software renderer
-        // then draws the axes' shadow with the set-up code it has already built for the
-        // ground, instead of building more for a colour that stays the same, on the frame
-        // that the window's start waits for.
-        const GLubyte red = shadowPass ? 0 : 255;
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(1, 0x5555);
-        glBegin(GL_LINES);
-        for (const auto& v : kAxes) {
-            glColor3ub(red, 0, 0);
-            glVertex3fv(v);
-        }
-        glEnd();
-        glDisable(GL_LINE_STIPPLE);
+    if (!isOn(options.axes))
+        return;
+    // The colour goes with each corner, as the ground's does: Mesa's software renderer
+    // then draws the axes' shadow with the set-up code it has already built for the
+    // ground, instead of building more for a colour that stays the same, on the frame
+    // that the window's start waits for.
+    const GLubyte red = shadowPass ? 0 : 255;
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x5555);
+    glBegin(GL_LINES);
+    for (const auto& v : kAxes) {
+        glColor3ub(red, 0, 0);
+        glVertex3fv(v);
     }
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+}
 
-    // Texturing is switched only when it changes: every state change outside a primitive
-    // makes the GL flush the vertices gathered so far.
-    bool texturing = false;
-    glDisable(GL_TEXTURE_2D);
-    auto setTexturing = [&texturing](bool on) {
-        if (on == texturing)
+// Texturing is switched only when it changes: every state change outside a primitive
+// makes the GL flush the vertices gathered so far.
+class Texturing {
+public:
+    Texturing() { glDisable(GL_TEXTURE_2D); }
+    ~Texturing() { glDisable(GL_TEXTURE_2D); }
+    void set(bool on)
+    {
+        if (on == on_)
             return;
-        texturing = on;
+        on_ = on;
         if (on)
             glEnable(GL_TEXTURE_2D);
         else
             glDisable(GL_TEXTURE_2D);
-    };
+    }
 
+private:
+    bool on_ = false;
+};
+
+// Vertices per draw call: Mesa copies a draw's client arrays into buffers of its own, so a
+// bounded draw keeps those copies small however large the object. A multiple of 3 and 4,
+// so that no primitive is split.
+constexpr int kVerticesPerDraw = 12288;
+
+// Quads of a draw as triangles split along their first and third corner.
+const GLushort* quadTriangles()
+{
+    static const std::vector<GLushort> indices = [] {
+        std::vector<GLushort> v;
+        v.reserve(kVerticesPerDraw / 4 * 6);
+        for (GLushort q = 0; q < kVerticesPerDraw; q += 4)
+            for (GLushort k : {0, 1, 2, 0, 2, 3})
+                v.push_back(GLushort(q + k));
+        return v;
+    }();
+    return indices.data();
+}
+
+} // namespace
+
+namespace scene {
+
+void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions& options,
+               const float shadowMatrix[16])
+{
+    drawFrame(pose, options, shadowMatrix,
+              [&](bool shadowPass) { DrawObject(list, options, shadowPass); });
+}
+
+void DrawScene(const CDynArray& list, ObjectArrays& arrays, const ObjectPose& pose,
+               const ViewOptions& options, const float shadowMatrix[16])
+{
+    drawFrame(pose, options, shadowMatrix,
+              [&](bool shadowPass) { DrawObject(list, arrays, options, shadowPass); });
+}
+
+void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+{
+    drawAxes(options, shadowPass);
+    Texturing texturing;
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
-        const bool textured = p->color == -1;
+        const bool textured = p->isTextured();
         if (shadowPass) {
             glColor3ub(0, 0, 0);
         } else if (textured) {
-            setTexturing(true);
+            texturing.set(true);
             glBindTexture(GL_TEXTURE_2D, p->textureId);
             glColor3f(1.0f, 1.0f, 1.0f);
         } else {
-            setTexturing(false);
+            texturing.set(false);
             glColor3ub(static_cast<GLubyte>(p->red), static_cast<GLubyte>(p->green),
                        static_cast<GLubyte>(p->blue));
         }
@@ -215,7 +271,176 @@ void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPa
         }
         glEnd();
     }
-    glDisable(GL_TEXTURE_2D);
+}
+
+void DrawObject(const CDynArray& list, ObjectArrays& arrays, const ViewOptions& options,
+                bool shadowPass)
+{
+    drawAxes(options, shadowPass);
+    arrays.draw(list, options, shadowPass);
+}
+
+bool ObjectArrays::upToDate(const CDynArray& list) const
+{
+    return !stale_ && builtFrom_ == &list && builtCount_ == list.Count() &&
+           builtFirst_ == list.First() && builtLast_ == list.Last();
+}
+
+void ObjectArrays::markChanged()
+{
+    std::vector<Vertex>().swap(vertices_);
+    std::vector<int16_t>().swap(texCoords_);
+    std::vector<Run>().swap(runs_);
+    stale_ = true;
+}
+
+void ObjectArrays::rebuild(const CDynArray& list)
+{
+    // Sized before they are filled, so that a large object never holds an array and a copy
+    // twice its size at once; the old arrays go first.
+    markChanged();
+    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0;
+    {
+        unsigned lastMode = 0;
+        bool lastTextured = false;
+        uint32_t lastTexture = 0;
+        int remaining = list.Count();
+        for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
+            const int corners = p->isTriangle() ? 3 : 4;
+            const unsigned mode = corners == 3 ? GL_TRIANGLES : GL_QUADS;
+            const bool textured = p->isTextured();
+            vertexCount += corners;
+            if (textured)
+                texturedCount += corners;
+            if (runCount == 0 || mode != lastMode || textured != lastTextured ||
+                (textured && p->textureId != lastTexture))
+                ++runCount;
+            lastMode = mode;
+            lastTextured = textured;
+            lastTexture = p->textureId;
+        }
+    }
+    vertices_.reserve(vertexCount);
+    texCoords_.reserve(2 * texturedCount);
+    runs_.reserve(runCount);
+
+    int remaining = list.Count();
+    for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
+        const bool textured = p->isTextured();
+        const bool triangle = p->isTriangle();
+        const int corners = triangle ? 3 : 4;
+        const unsigned mode = triangle ? GL_TRIANGLES : GL_QUADS;
+        if (runs_.empty() || runs_.back().mode != mode || runs_.back().textured != textured ||
+            (textured && runs_.back().texture != p->textureId))
+            runs_.push_back({mode, textured, textured ? p->textureId : 0,
+                             static_cast<int>(vertices_.size()), 0,
+                             static_cast<int>(texCoords_.size() / 2)});
+        Vertex v;
+        FaceNormal(p->vertex, v.normal);
+        if (textured) {
+            v.colour[0] = v.colour[1] = v.colour[2] = 255;
+        } else {
+            v.colour[0] = static_cast<uint8_t>(p->red);
+            v.colour[1] = static_cast<uint8_t>(p->green);
+            v.colour[2] = static_cast<uint8_t>(p->blue);
+        }
+        v.colour[3] = 255;
+        const float(*tex)[2] = triangle ? kTriangleTexCoords : kQuadTexCoords;
+        for (int k = 0; k < corners; ++k) {
+            std::copy(p->vertex + 3 * k, p->vertex + 3 * k + 3, v.position);
+            vertices_.push_back(v);
+            if (textured) {
+                texCoords_.push_back(static_cast<int16_t>(tex[k][0]));
+                texCoords_.push_back(static_cast<int16_t>(tex[k][1]));
+            }
+        }
+        runs_.back().count += corners;
+        std::copy(v.normal, v.normal + 3, lastNormal_);
+        std::copy(v.colour, v.colour + 3, lastColour_);
+    }
+
+    stale_ = false;
+    ++builds_;
+    builtFrom_ = &list;
+    builtCount_ = list.Count();
+    builtFirst_ = list.First();
+    builtLast_ = list.Last();
+}
+
+void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+{
+    if (!upToDate(list))
+        rebuild(list);
+    Texturing texturing;
+    if (runs_.empty())
+        return;
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    if (shadowPass) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor3ub(0, 0, 0);
+    } else {
+        glEnableClientState(GL_COLOR_ARRAY);
+    }
+    bool texCoordArray = false;
+    // Flat and unlit, Mesa's immediate mode fills a quad split along its first and third
+    // corner, the colour being the same at every corner; from a colour array it splits
+    // along the second and fourth, as a flat quad whose corners differ needs. Outlines
+    // show no split.
+    const bool splitQuads = !shadowPass && !isOn(options.smoothShading) &&
+                            !isOn(options.lighting) && !isOn(options.outline);
+
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        const Run& run = runs_[r];
+        int count = run.count;
+        if (shadowPass) {
+            // Flattened and black, texture runs of one primitive type draw as one.
+            while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
+                count += runs_[++r].count;
+        } else {
+            texturing.set(run.textured);
+            if (run.textured)
+                glBindTexture(GL_TEXTURE_2D, run.texture);
+            if (run.textured != texCoordArray) {
+                texCoordArray = run.textured;
+                if (texCoordArray)
+                    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+                else
+                    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            }
+        }
+        for (int done = 0; done < count; done += kVerticesPerDraw) {
+            const int n = std::min(kVerticesPerDraw, count - done);
+            const Vertex* v = vertices_.data() + run.first + done;
+            glVertexPointer(3, GL_FLOAT, sizeof(Vertex), v->position);
+            glNormalPointer(GL_FLOAT, sizeof(Vertex), v->normal);
+            if (!shadowPass)
+                glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), v->colour);
+            if (texCoordArray)
+                glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * (run.texFirst + done));
+            if (splitQuads && run.mode == GL_QUADS)
+                glDrawElements(GL_TRIANGLES, n / 4 * 6, GL_UNSIGNED_SHORT, quadTriangles());
+            else
+                glDrawArrays(run.mode, 0, n);
+        }
+    }
+
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    // An array leaves its attribute undefined; the next pass's axes take the current
+    // normal (and colour) as the last polygon left them.
+    glNormal3fv(lastNormal_);
+    if (!shadowPass)
+        glColor3ubv(lastColour_);
+}
+
+std::size_t ObjectArrays::bytesHeld() const
+{
+    return vertices_.capacity() * sizeof(Vertex) + texCoords_.capacity() * sizeof(int16_t) +
+           runs_.capacity() * sizeof(Run);
 }
 
 } // namespace scene
