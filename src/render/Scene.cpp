@@ -288,7 +288,9 @@ bool ObjectArrays::upToDate(const CDynArray& list) const
 
 void ObjectArrays::markChanged()
 {
-    std::vector<Vertex>().swap(vertices_);
+    std::vector<float>().swap(positions_);
+    std::vector<float>().swap(normals_);
+    std::vector<uint8_t>().swap(colours_);
     std::vector<int16_t>().swap(texCoords_);
     std::vector<Run>().swap(runs_);
     stale_ = true;
@@ -320,7 +322,9 @@ void ObjectArrays::rebuild(const CDynArray& list)
             lastTexture = p->textureId;
         }
     }
-    vertices_.reserve(vertexCount);
+    positions_.reserve(3 * vertexCount);
+    normals_.reserve(3 * vertexCount);
+    colours_.reserve(4 * vertexCount);
     texCoords_.reserve(2 * texturedCount);
     runs_.reserve(runCount);
 
@@ -333,30 +337,29 @@ void ObjectArrays::rebuild(const CDynArray& list)
         if (runs_.empty() || runs_.back().mode != mode || runs_.back().textured != textured ||
             (textured && runs_.back().texture != p->textureId))
             runs_.push_back({mode, textured, textured ? p->textureId : 0,
-                             static_cast<int>(vertices_.size()), 0,
+                             static_cast<int>(positions_.size() / 3), 0,
                              static_cast<int>(texCoords_.size() / 2)});
-        Vertex v;
-        FaceNormal(p->vertex, v.normal);
-        if (textured) {
-            v.colour[0] = v.colour[1] = v.colour[2] = 255;
-        } else {
-            v.colour[0] = static_cast<uint8_t>(p->red);
-            v.colour[1] = static_cast<uint8_t>(p->green);
-            v.colour[2] = static_cast<uint8_t>(p->blue);
+        float normal[3];
+        FaceNormal(p->vertex, normal);
+        uint8_t colour[4] = {255, 255, 255, 255};
+        if (!textured) {
+            colour[0] = static_cast<uint8_t>(p->red);
+            colour[1] = static_cast<uint8_t>(p->green);
+            colour[2] = static_cast<uint8_t>(p->blue);
         }
-        v.colour[3] = 255;
         const float(*tex)[2] = triangle ? kTriangleTexCoords : kQuadTexCoords;
+        positions_.insert(positions_.end(), p->vertex, p->vertex + 3 * corners);
         for (int k = 0; k < corners; ++k) {
-            std::copy(p->vertex + 3 * k, p->vertex + 3 * k + 3, v.position);
-            vertices_.push_back(v);
+            normals_.insert(normals_.end(), normal, normal + 3);
+            colours_.insert(colours_.end(), colour, colour + 4);
             if (textured) {
                 texCoords_.push_back(static_cast<int16_t>(tex[k][0]));
                 texCoords_.push_back(static_cast<int16_t>(tex[k][1]));
             }
         }
         runs_.back().count += corners;
-        std::copy(v.normal, v.normal + 3, lastNormal_);
-        std::copy(v.colour, v.colour + 3, lastColour_);
+        std::copy(normal, normal + 3, lastNormal_);
+        std::copy(colour, colour + 3, lastColour_);
     }
 
     stale_ = false;
@@ -376,7 +379,10 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
         return;
 
     glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
+    // Unlit, the GL reads no normal.
+    const bool lit = !shadowPass && isOn(options.lighting);
+    if (lit)
+        glEnableClientState(GL_NORMAL_ARRAY);
     if (shadowPass) {
         glDisableClientState(GL_COLOR_ARRAY);
         glColor3ub(0, 0, 0);
@@ -412,11 +418,12 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
         }
         for (int done = 0; done < count; done += kVerticesPerDraw) {
             const int n = std::min(kVerticesPerDraw, count - done);
-            const Vertex* v = vertices_.data() + run.first + done;
-            glVertexPointer(3, GL_FLOAT, sizeof(Vertex), v->position);
-            glNormalPointer(GL_FLOAT, sizeof(Vertex), v->normal);
+            const std::size_t corner = std::size_t(run.first) + done;
+            glVertexPointer(3, GL_FLOAT, 0, positions_.data() + 3 * corner);
+            if (lit)
+                glNormalPointer(GL_FLOAT, 0, normals_.data() + 3 * corner);
             if (!shadowPass)
-                glColorPointer(4, GL_UNSIGNED_BYTE, sizeof(Vertex), v->colour);
+                glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data() + 4 * corner);
             if (texCoordArray)
                 glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * (run.texFirst + done));
             if (splitQuads && run.mode == GL_QUADS)
@@ -439,7 +446,8 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
 
 std::size_t ObjectArrays::bytesHeld() const
 {
-    return vertices_.capacity() * sizeof(Vertex) + texCoords_.capacity() * sizeof(int16_t) +
+    return positions_.capacity() * sizeof(float) + normals_.capacity() * sizeof(float) +
+           colours_.capacity() + texCoords_.capacity() * sizeof(int16_t) +
            runs_.capacity() * sizeof(Run);
 }
 

@@ -52,17 +52,12 @@ public:
     long builds() const { return builds_; }
 
 private:
-    struct Vertex {
-        float position[3];
-        float normal[3];
-        uint8_t colour[4];
-    };
     // Consecutive polygons drawn with one primitive type and one texture.
     struct Run {
         unsigned mode;
         bool textured;
         uint32_t texture;
-        int first;      // into vertices_
+        int first;      // corner index
         int count;
         int texFirst;   // into texCoords_, textured runs only
     };
@@ -70,7 +65,10 @@ private:
     bool upToDate(const CDynArray& list) const;
     void rebuild(const CDynArray& list);
 
-    std::vector<Vertex> vertices_;
+    // One array per attribute, so that a pass that needs fewer of them reads less.
+    std::vector<float> positions_;    // x, y, z per corner
+    std::vector<float> normals_;      // the polygon's normal at each of its corners
+    std::vector<uint8_t> colours_;    // red, green, blue, 255 per corner
     std::vector<int16_t> texCoords_;  // s, t per corner of the textured polygons
     std::vector<Run> runs_;
     // What the immediate path leaves current after the last polygon: a frame's axes are lit
