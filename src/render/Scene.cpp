@@ -200,24 +200,14 @@ private:
     bool on_ = false;
 };
 
-// Vertices per draw call: Mesa copies a draw's client arrays into buffers of its own, so a
+// Corners per draw call: Mesa copies a draw's client arrays into buffers of its own, so a
 // bounded draw keeps those copies small however large the object. A multiple of 3 and 4,
-// so that no primitive is split.
+// so that no primitive is split; below 65536, so that 16-bit indices reach every corner.
 constexpr int kVerticesPerDraw = 12288;
 
-// Quads of a draw as triangles split along their first and third corner.
-const GLushort* quadTriangles()
-{
-    static const std::vector<GLushort> indices = [] {
-        std::vector<GLushort> v;
-        v.reserve(kVerticesPerDraw / 4 * 6);
-        for (GLushort q = 0; q < kVerticesPerDraw; q += 4)
-            for (GLushort k : {0, 1, 2, 0, 2, 3})
-                v.push_back(GLushort(q + k));
-        return v;
-    }();
-    return indices.data();
-}
+// A quad as Mesa's immediate mode fills it where its corners are alike or it is smooth:
+// split along its first and third corner.
+constexpr uint16_t kQuadSplit[6] = {0, 1, 2, 0, 2, 3};
 
 } // namespace
 
@@ -293,6 +283,8 @@ void ObjectArrays::markChanged()
     std::vector<uint8_t>().swap(colours_);
     std::vector<int16_t>().swap(texCoords_);
     std::vector<Run>().swap(runs_);
+    std::vector<Batch>().swap(batches_);
+    std::vector<uint16_t>().swap(indices_);
     stale_ = true;
 }
 
@@ -301,7 +293,7 @@ void ObjectArrays::rebuild(const CDynArray& list)
     // Sized before they are filled, so that a large object never holds an array and a copy
     // twice its size at once; the old arrays go first.
     markChanged();
-    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0;
+    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0, indexCount = 0;
     {
         unsigned lastMode = 0;
         bool lastTextured = false;
@@ -312,6 +304,7 @@ void ObjectArrays::rebuild(const CDynArray& list)
             const unsigned mode = corners == 3 ? GL_TRIANGLES : GL_QUADS;
             const bool textured = p->isTextured();
             vertexCount += corners;
+            indexCount += corners == 3 ? 3 : 6;
             if (textured)
                 texturedCount += corners;
             if (runCount == 0 || mode != lastMode || textured != lastTextured ||
@@ -327,6 +320,7 @@ void ObjectArrays::rebuild(const CDynArray& list)
     colours_.reserve(4 * vertexCount);
     texCoords_.reserve(2 * texturedCount);
     runs_.reserve(runCount);
+    indices_.reserve(indexCount);
 
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
@@ -339,6 +333,18 @@ void ObjectArrays::rebuild(const CDynArray& list)
             runs_.push_back({mode, textured, textured ? p->textureId : 0,
                              static_cast<int>(positions_.size() / 3), 0,
                              static_cast<int>(texCoords_.size() / 2)});
+        const int corner = static_cast<int>(positions_.size() / 3);
+        if (batches_.empty() || batches_.back().textured != textured ||
+            (textured && batches_.back().texture != p->textureId) ||
+            corner + corners - batches_.back().first > kVerticesPerDraw)
+            batches_.push_back({textured, textured ? p->textureId : 0, corner,
+                                static_cast<int>(texCoords_.size() / 2),
+                                static_cast<int>(indices_.size()), 0});
+        const uint16_t base = static_cast<uint16_t>(corner - batches_.back().first);
+        for (int k = 0; k < (triangle ? 3 : 6); ++k)
+            indices_.push_back(static_cast<uint16_t>(base + kQuadSplit[k]));
+        batches_.back().indexCount += triangle ? 3 : 6;
+
         float normal[3];
         FaceNormal(p->vertex, normal);
         uint8_t colour[4] = {255, 255, 255, 255};
@@ -390,46 +396,58 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
         glEnableClientState(GL_COLOR_ARRAY);
     }
     bool texCoordArray = false;
-    // Flat and unlit, Mesa's immediate mode fills a quad split along its first and third
-    // corner, the colour being the same at every corner; from a colour array it splits
-    // along the second and fourth, as a flat quad whose corners differ needs. Outlines
-    // show no split.
-    const bool splitQuads = !shadowPass && !isOn(options.smoothShading) &&
-                            !isOn(options.lighting) && !isOn(options.outline);
-
-    for (std::size_t r = 0; r < runs_.size(); ++r) {
-        const Run& run = runs_[r];
-        int count = run.count;
-        if (shadowPass) {
-            // Flattened and black, texture runs of one primitive type draw as one.
-            while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
-                count += runs_[++r].count;
-        } else {
-            texturing.set(run.textured);
-            if (run.textured)
-                glBindTexture(GL_TEXTURE_2D, run.texture);
-            if (run.textured != texCoordArray) {
-                texCoordArray = run.textured;
-                if (texCoordArray)
-                    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-                else
-                    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-            }
-        }
-        for (int done = 0; done < count; done += kVerticesPerDraw) {
-            const int n = std::min(kVerticesPerDraw, count - done);
-            const std::size_t corner = std::size_t(run.first) + done;
-            glVertexPointer(3, GL_FLOAT, 0, positions_.data() + 3 * corner);
-            if (lit)
-                glNormalPointer(GL_FLOAT, 0, normals_.data() + 3 * corner);
-            if (!shadowPass)
-                glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data() + 4 * corner);
-            if (texCoordArray)
-                glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * (run.texFirst + done));
-            if (splitQuads && run.mode == GL_QUADS)
-                glDrawElements(GL_TRIANGLES, n / 4 * 6, GL_UNSIGNED_SHORT, quadTriangles());
+    auto setTexture = [&](bool textured, uint32_t texture) {
+        if (shadowPass)
+            return;
+        texturing.set(textured);
+        if (textured)
+            glBindTexture(GL_TEXTURE_2D, texture);
+        if (textured != texCoordArray) {
+            texCoordArray = textured;
+            if (textured)
+                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
             else
-                glDrawArrays(run.mode, 0, n);
+                glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
+    };
+    auto point = [&](std::size_t corner, std::size_t texCorner) {
+        glVertexPointer(3, GL_FLOAT, 0, positions_.data() + 3 * corner);
+        if (lit)
+            glNormalPointer(GL_FLOAT, 0, normals_.data() + 3 * corner);
+        if (!shadowPass)
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data() + 4 * corner);
+        if (texCoordArray)
+            glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * texCorner);
+    };
+
+    // Triangles and quads mixed make one draw per stretch of one shape, which costs more
+    // than the drawing itself; as triangles they go in a few draws. That gives the
+    // immediate pixels except where the split of a quad shows: outlines would show its
+    // diagonal, and flat and lit, Mesa splits it along the second and fourth corner and
+    // shades both halves with the fourth, as GL_QUADS from arrays does too.
+    const bool byShape =
+        isOn(options.outline) || (lit && !isOn(options.smoothShading));
+    if (!byShape) {
+        for (const Batch& b : batches_) {
+            setTexture(b.textured, b.texture);
+            point(std::size_t(b.first), std::size_t(b.texFirst));
+            glDrawElements(GL_TRIANGLES, b.indexCount, GL_UNSIGNED_SHORT,
+                           indices_.data() + b.firstIndex);
+        }
+    } else {
+        for (std::size_t r = 0; r < runs_.size(); ++r) {
+            const Run& run = runs_[r];
+            int count = run.count;
+            if (shadowPass) {
+                // Flattened and black, texture runs of one primitive type draw as one.
+                while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
+                    count += runs_[++r].count;
+            }
+            setTexture(run.textured, run.texture);
+            for (int done = 0; done < count; done += kVerticesPerDraw) {
+                point(std::size_t(run.first) + done, std::size_t(run.texFirst) + done);
+                glDrawArrays(run.mode, 0, std::min(kVerticesPerDraw, count - done));
+            }
         }
     }
 
@@ -448,6 +466,7 @@ std::size_t ObjectArrays::bytesHeld() const
 {
     return positions_.capacity() * sizeof(float) + normals_.capacity() * sizeof(float) +
            colours_.capacity() + texCoords_.capacity() * sizeof(int16_t) +
+           indices_.capacity() * sizeof(uint16_t) + batches_.capacity() * sizeof(Batch) +
            runs_.capacity() * sizeof(Run);
 }
 

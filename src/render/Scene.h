@@ -62,6 +62,16 @@ private:
         int texFirst;   // into texCoords_, textured runs only
     };
 
+    // A bounded stretch of polygons of one texture drawn as triangles, whatever their shape.
+    struct Batch {
+        bool textured;
+        uint32_t texture;
+        int first;        // corner index
+        int texFirst;     // into texCoords_, textured batches only
+        int firstIndex;   // into indices_
+        int indexCount;
+    };
+
     bool upToDate(const CDynArray& list) const;
     void rebuild(const CDynArray& list);
 
@@ -71,6 +81,8 @@ private:
     std::vector<uint8_t> colours_;    // red, green, blue, 255 per corner
     std::vector<int16_t> texCoords_;  // s, t per corner of the textured polygons
     std::vector<Run> runs_;
+    std::vector<Batch> batches_;
+    std::vector<uint16_t> indices_;   // three corners per triangle, from a batch's first
     // What the immediate path leaves current after the last polygon: a frame's axes are lit
     // with that normal.
     float lastNormal_[3] = {0.0f, 0.0f, 1.0f};

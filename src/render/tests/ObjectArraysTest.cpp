@@ -114,6 +114,7 @@ TEST_F(ObjectArraysTest, GiveTheImmediateFramesPixelForPixelInEveryRenderState)
     EXPECT_EQ(arrays.builds(), 1) << "the arrays are made once, not per frame";
 
     // An edit in place shows once it is announced; a polygon added shows unannounced.
+    scene::ApplySwitches({});
     const std::vector<GLubyte> before = frame(nullptr, {});
     list.First()->red = 255;
     arrays.markChanged();
