@@ -6,6 +6,7 @@
 #include <GL/glu.h>
 
 #include <algorithm>
+#include <new>
 
 const float kGroundPlanePoints[9] = {400.0f, -150.0f, -200.0f, -400.0f, -150.0f, -200.0f,
                                      -400.0f, -150.0f, 200.0f};
@@ -205,9 +206,25 @@ private:
 // so that no primitive is split; below 65536, so that 16-bit indices reach every corner.
 constexpr int kVerticesPerDraw = 12288;
 
-// A quad as Mesa's immediate mode fills it where its corners are alike or it is smooth:
-// split along its first and third corner.
-constexpr uint16_t kQuadSplit[6] = {0, 1, 2, 0, 2, 3};
+// Quads as triangles split along their first and third corner, as Mesa's immediate mode
+// fills a flat quad that nothing lights.
+const GLushort* quadSplit()
+{
+    static const std::vector<GLushort> indices = [] {
+        std::vector<GLushort> v;
+        v.reserve(kVerticesPerDraw / 4 * 6);
+        for (GLushort q = 0; q < kVerticesPerDraw; q += 4)
+            for (GLushort k : {0, 1, 2, 0, 2, 3})
+                v.push_back(GLushort(q + k));
+        return v;
+    }();
+    return indices.data();
+}
+
+// llvmpipe keeps every triangle of a scene binned until the scene is flushed, some two
+// hundred bytes each: flushed after every draw, a large object's frame holds that for a
+// few thousand triangles, not for all of them. Flushing changes no pixel.
+constexpr int kCornersPerFlush = kVerticesPerDraw;
 
 } // namespace
 
@@ -227,9 +244,12 @@ void DrawScene(const CDynArray& list, ObjectArrays& arrays, const ObjectPose& po
               [&](bool shadowPass) { DrawObject(list, arrays, options, shadowPass); });
 }
 
-void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+} // namespace scene
+
+namespace {
+
+void drawPolygons(const CDynArray& list, bool shadowPass)
 {
-    drawAxes(options, shadowPass);
     Texturing texturing;
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
@@ -263,11 +283,22 @@ void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPa
     }
 }
 
+} // namespace
+
+namespace scene {
+
+void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+{
+    drawAxes(options, shadowPass);
+    drawPolygons(list, shadowPass);
+}
+
 void DrawObject(const CDynArray& list, ObjectArrays& arrays, const ViewOptions& options,
                 bool shadowPass)
 {
     drawAxes(options, shadowPass);
-    arrays.draw(list, options, shadowPass);
+    if (!arrays.draw(list, options, shadowPass))
+        drawPolygons(list, shadowPass);
 }
 
 bool ObjectArrays::upToDate(const CDynArray& list) const
@@ -283,8 +314,6 @@ void ObjectArrays::markChanged()
     std::vector<uint8_t>().swap(colours_);
     std::vector<int16_t>().swap(texCoords_);
     std::vector<Run>().swap(runs_);
-    std::vector<Batch>().swap(batches_);
-    std::vector<uint16_t>().swap(indices_);
     stale_ = true;
 }
 
@@ -293,7 +322,7 @@ void ObjectArrays::rebuild(const CDynArray& list)
     // Sized before they are filled, so that a large object never holds an array and a copy
     // twice its size at once; the old arrays go first.
     markChanged();
-    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0, indexCount = 0;
+    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0;
     {
         unsigned lastMode = 0;
         bool lastTextured = false;
@@ -304,7 +333,6 @@ void ObjectArrays::rebuild(const CDynArray& list)
             const unsigned mode = corners == 3 ? GL_TRIANGLES : GL_QUADS;
             const bool textured = p->isTextured();
             vertexCount += corners;
-            indexCount += corners == 3 ? 3 : 6;
             if (textured)
                 texturedCount += corners;
             if (runCount == 0 || mode != lastMode || textured != lastTextured ||
@@ -320,8 +348,6 @@ void ObjectArrays::rebuild(const CDynArray& list)
     colours_.reserve(4 * vertexCount);
     texCoords_.reserve(2 * texturedCount);
     runs_.reserve(runCount);
-    indices_.reserve(indexCount);
-
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
         const bool textured = p->isTextured();
@@ -333,18 +359,6 @@ void ObjectArrays::rebuild(const CDynArray& list)
             runs_.push_back({mode, textured, textured ? p->textureId : 0,
                              static_cast<int>(positions_.size() / 3), 0,
                              static_cast<int>(texCoords_.size() / 2)});
-        const int corner = static_cast<int>(positions_.size() / 3);
-        if (batches_.empty() || batches_.back().textured != textured ||
-            (textured && batches_.back().texture != p->textureId) ||
-            corner + corners - batches_.back().first > kVerticesPerDraw)
-            batches_.push_back({textured, textured ? p->textureId : 0, corner,
-                                static_cast<int>(texCoords_.size() / 2),
-                                static_cast<int>(indices_.size()), 0});
-        const uint16_t base = static_cast<uint16_t>(corner - batches_.back().first);
-        for (int k = 0; k < (triangle ? 3 : 6); ++k)
-            indices_.push_back(static_cast<uint16_t>(base + kQuadSplit[k]));
-        batches_.back().indexCount += triangle ? 3 : 6;
-
         float normal[3];
         FaceNormal(p->vertex, normal);
         uint8_t colour[4] = {255, 255, 255, 255};
@@ -376,13 +390,21 @@ void ObjectArrays::rebuild(const CDynArray& list)
     builtLast_ = list.Last();
 }
 
-void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+bool ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool shadowPass)
 {
-    if (!upToDate(list))
-        rebuild(list);
+    if (!upToDate(list)) {
+        try {
+            rebuild(list);
+        } catch (const std::bad_alloc&) {
+            // Memory has run out: the list is drawn as it is, and the arrays are tried
+            // again on the next frame.
+            markChanged();
+            return false;
+        }
+    }
     Texturing texturing;
     if (runs_.empty())
-        return;
+        return true;
 
     glEnableClientState(GL_VERTEX_ARRAY);
     // Unlit, the GL reads no normal.
@@ -420,34 +442,37 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
             glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * texCorner);
     };
 
-    // Triangles and quads mixed make one draw per stretch of one shape, which costs more
-    // than the drawing itself; as triangles they go in a few draws. That gives the
-    // immediate pixels except where the split of a quad shows: outlines would show its
-    // diagonal, and flat and lit, Mesa splits it along the second and fourth corner and
-    // shades both halves with the fourth, as GL_QUADS from arrays does too.
-    const bool byShape =
-        isOn(options.outline) || (lit && !isOn(options.smoothShading));
-    if (!byShape) {
-        for (const Batch& b : batches_) {
-            setTexture(b.textured, b.texture);
-            point(std::size_t(b.first), std::size_t(b.texFirst));
-            glDrawElements(GL_TRIANGLES, b.indexCount, GL_UNSIGNED_SHORT,
-                           indices_.data() + b.firstIndex);
+    // Flat and unlit, Mesa's immediate mode fills a quad split along its first and third
+    // corner, the colour being the same at every corner; from a colour array it splits
+    // along the second and fourth, as a flat quad whose corners differ needs. Outlines
+    // show no split.
+    const bool splitQuads = !shadowPass && !lit && !isOn(options.smoothShading) &&
+                            !isOn(options.outline);
+    int unflushed = 0;
+    auto drawn = [&unflushed](int corners) {
+        unflushed += corners;
+        if (unflushed >= kCornersPerFlush) {
+            unflushed = 0;
+            glFlush();
         }
-    } else {
-        for (std::size_t r = 0; r < runs_.size(); ++r) {
-            const Run& run = runs_[r];
-            int count = run.count;
-            if (shadowPass) {
-                // Flattened and black, texture runs of one primitive type draw as one.
-                while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
-                    count += runs_[++r].count;
-            }
-            setTexture(run.textured, run.texture);
-            for (int done = 0; done < count; done += kVerticesPerDraw) {
-                point(std::size_t(run.first) + done, std::size_t(run.texFirst) + done);
-                glDrawArrays(run.mode, 0, std::min(kVerticesPerDraw, count - done));
-            }
+    };
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        const Run& run = runs_[r];
+        int count = run.count;
+        if (shadowPass) {
+            // Flattened and black, texture runs of one primitive type draw as one.
+            while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
+                count += runs_[++r].count;
+        }
+        setTexture(run.textured, run.texture);
+        for (int done = 0; done < count; done += kVerticesPerDraw) {
+            point(std::size_t(run.first) + done, std::size_t(run.texFirst) + done);
+            const int corners = std::min(kVerticesPerDraw, count - done);
+            if (splitQuads && run.mode == GL_QUADS)
+                glDrawElements(GL_TRIANGLES, corners / 4 * 6, GL_UNSIGNED_SHORT, quadSplit());
+            else
+                glDrawArrays(run.mode, 0, corners);
+            drawn(corners);
         }
     }
 
@@ -460,13 +485,13 @@ void ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
     glNormal3fv(lastNormal_);
     if (!shadowPass)
         glColor3ubv(lastColour_);
+    return true;
 }
 
 std::size_t ObjectArrays::bytesHeld() const
 {
     return positions_.capacity() * sizeof(float) + normals_.capacity() * sizeof(float) +
            colours_.capacity() + texCoords_.capacity() * sizeof(int16_t) +
-           indices_.capacity() * sizeof(uint16_t) + batches_.capacity() * sizeof(Batch) +
            runs_.capacity() * sizeof(Run);
 }
 

@@ -44,8 +44,10 @@ class ObjectArrays {
 public:
     // Lets the arrays go at once, so that they never sit beside a new object being read.
     void markChanged();
-    // Draws the polygons as DrawObject does, rebuilding the arrays first when needed.
-    void draw(const CDynArray& list, const ViewOptions& options, bool shadowPass);
+    // Draws the polygons as DrawObject does, rebuilding the arrays first when needed;
+    // false, having drawn nothing, when there is no memory for them. The options must be
+    // those the GL state was last brought in line with.
+    bool draw(const CDynArray& list, const ViewOptions& options, bool shadowPass);
     // Bytes held for the arrays, their spare capacity included.
     std::size_t bytesHeld() const;
     // Times the arrays were built from the list.
@@ -62,16 +64,6 @@ private:
         int texFirst;   // into texCoords_, textured runs only
     };
 
-    // A bounded stretch of polygons of one texture drawn as triangles, whatever their shape.
-    struct Batch {
-        bool textured;
-        uint32_t texture;
-        int first;        // corner index
-        int texFirst;     // into texCoords_, textured batches only
-        int firstIndex;   // into indices_
-        int indexCount;
-    };
-
     bool upToDate(const CDynArray& list) const;
     void rebuild(const CDynArray& list);
 
@@ -81,8 +73,6 @@ private:
     std::vector<uint8_t> colours_;    // red, green, blue, 255 per corner
     std::vector<int16_t> texCoords_;  // s, t per corner of the textured polygons
     std::vector<Run> runs_;
-    std::vector<Batch> batches_;
-    std::vector<uint16_t> indices_;   // three corners per triangle, from a batch's first
     // What the immediate path leaves current after the last polygon: a frame's axes are lit
     // with that normal.
     float lastNormal_[3] = {0.0f, 0.0f, 1.0f};

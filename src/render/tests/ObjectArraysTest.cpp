@@ -100,23 +100,46 @@ protected:
 TEST_F(ObjectArraysTest, GiveTheImmediateFramesPixelForPixelInEveryRenderState)
 {
     scene::ObjectArrays arrays;
-    for (int mask = 0; mask < 256; ++mask) {
-        ViewOptions o;
-        uint8_t* switches[] = {&o.cullFace, &o.depthTest, &o.outline, &o.lighting,
-                               &o.smoothShading, &o.ground, &o.axes};
-        for (int bit = 0; bit < 7; ++bit)
-            *switches[bit] = (mask >> bit) & 1;
-        scene::ApplySwitches(o);
-        scene::SetLightLevel(GL_AMBIENT, mask < 128 ? 3 : 10);
-        scene::SetLightLevel(GL_SPECULAR, mask < 128 ? 10 : 2);
-        ASSERT_EQ(differing(frame(nullptr, o), frame(&arrays, o)), 0) << "switches " << mask;
+    // The object as it is, then its triangles alone, which need no indices.
+    for (int pass = 0; pass < 2; ++pass) {
+        const int n = list.Count();
+        for (int i = 0; pass == 1 && i < n; ++i) {
+            if (list.First()->isTriangle())
+                list.Add(*list.First());
+            list.RemoveFirst();
+        }
+        for (int mask = 0; mask < 256; ++mask) {
+            ViewOptions o;
+            uint8_t* switches[] = {&o.cullFace, &o.depthTest, &o.outline, &o.lighting,
+                                   &o.smoothShading, &o.ground, &o.axes};
+            for (int bit = 0; bit < 7; ++bit)
+                *switches[bit] = (mask >> bit) & 1;
+            scene::ApplySwitches(o);
+            scene::SetLightLevel(GL_AMBIENT, mask < 128 ? 3 : 10);
+            scene::SetLightLevel(GL_SPECULAR, mask < 128 ? 10 : 2);
+            ASSERT_EQ(differing(frame(nullptr, o), frame(&arrays, o)), 0)
+                << "switches " << mask << (pass ? ", triangles alone" : "");
+        }
     }
-    EXPECT_EQ(arrays.builds(), 1) << "the arrays are made once, not per frame";
+    EXPECT_EQ(arrays.builds(), 2) << "the arrays are made once per object, not per frame";
+
+    // Enough polygons, overlapping at equal depths, for several draws and flushes.
+    for (int i = 0; i < 9000; ++i) {
+        const float x = float(i % 90) - 45, y = float(i / 90) - 50, z = float(i % 7) * 3;
+        list.Add(polygon(i % 3 ? "Quad" : "Triangle",
+                         {x, y, z, x + 9, y, z, x + 9, y + 9, z, x, y + 9, z}, i, 99, 7 * i));
+    }
+    for (const ViewOptions& o : {ViewOptions{}, ViewOptions{0, 0, 0, 1, 0}}) {
+        scene::ApplySwitches(o);
+        EXPECT_EQ(differing(frame(nullptr, o), frame(&arrays, o)), 0) << "smooth " << int(o.smoothShading);
+    }
 
     // An edit in place shows once it is announced; a polygon added shows unannounced.
     scene::ApplySwitches({});
     const std::vector<GLubyte> before = frame(nullptr, {});
-    list.First()->red = 255;
+    tElement edited = polygon("Triangle", {-60, -60, 50, 60, -60, 50, 0, 60, 50}, 255, 0, 0);
+    edited.next = list.First()->next;
+    *list.First() = edited;
     arrays.markChanged();
     EXPECT_GT(differing(frame(nullptr, {}), before), 0);
     EXPECT_EQ(differing(frame(nullptr, {}), frame(&arrays, {})), 0);
