@@ -208,8 +208,12 @@ TVorlanForm::TVorlanForm(DialogService* dialogs, QWidget* parent)
     textureLoader_ = [this](const std::string& file, int minFilter, int magFilter, int wrap) {
         return loadTexture(file, minFilter, magFilter, wrap);
     };
-    GroupBox3 = new TPolygonEditor(history_, *dialogs_, textureLoader_, [this] { DrawScene(); },
-                                   client);
+    // The editor draws after every change it makes to the list (and after a refused entry,
+    // which costs one needless rebuild of the arrays).
+    GroupBox3 = new TPolygonEditor(history_, *dialogs_, textureLoader_, [this] {
+        markObjectChanged();
+        DrawScene();
+    }, client);
     GroupBox3->move(624, 32);
 
     StatusBar1 = new QStatusBar(client);
@@ -610,7 +614,7 @@ void TVorlanForm::DrawScene()
     presentedInputs_.reset();
     if (!GLPanel || !GLPanel->beginFrame())
         return;
-    scene::DrawScene(polygons_, pose(), viewOptions_, shadowMatrix_);
+    scene::DrawScene(polygons_, objectArrays_, pose(), viewOptions_, shadowMatrix_);
     if (GLPanel->endFrame())
         presentedInputs_ = frameInputs();
 }
@@ -627,7 +631,7 @@ bool TVorlanForm::addPolygon(const tElement& element)
 {
     if (!history_.add(element, textureLoader_))
         return false;
-    ++objectRevision_;
+    markObjectChanged();
     GroupBox3->polygonListBox()->appendShownEntry();
     updateUndoActions();
     return true;
@@ -891,7 +895,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName, CDynArray& list)
         explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
         ~Feedback() { feedback->end(); }
     } feedback(readingFeedback_);
-    ++objectRevision_;
+    markObjectChanged();
     return ReadObjectFile(QFile::encodeName(fileName).toStdString(), list, textureLoader_,
                           options);
 }
@@ -909,7 +913,7 @@ void TVorlanForm::FileNewExecute()
         return;
     clearListBox();
     history_.replace({}, {});
-    ++objectRevision_;
+    markObjectChanged();
     GroupBox3->ResetEditor();
     ResetObject();
     updateUndoActions();
@@ -992,6 +996,7 @@ void TVorlanForm::showUndone(const ListChange& change)
     if (motionState_.autoRotating)
         ToggleAutoRotation();
     GroupBox3->showListChange(change);
+    markObjectChanged();
     // A whole other object is shown as Open and New show theirs.
     if (change.kind == ListChange::Kind::Replaced)
         ResetObject();

@@ -85,6 +85,15 @@ public:
     uint32_t loadTexture(const std::string& fileName, int minFilter, int magFilter, int wrapMode);
     // Appends a polygon as the editor would, with its entry in the list box.
     bool addPolygon(const tElement& element);
+    // To be called by whatever changes the polygon list or a polygon in it: the view draws
+    // the object from arrays made from the list, and makes them anew on its next frame.
+    // Every change to the list: the arrays are built again and a kept frame no longer shows it.
+    void markObjectChanged()
+    {
+        objectArrays_.markChanged();
+        ++objectRevision_;
+    }
+    const scene::ObjectArrays& objectArrays() const { return objectArrays_; }
     // Opens an object file named outside the open dialog (on the command line, dropped on
     // the window) as File > Open opens the file chosen in its dialog.
     void openFile(const QString& fileName);
@@ -227,6 +236,7 @@ private:
     CDynArray polygons_;
     UndoHistory history_{polygons_};
     std::unique_ptr<Journal> journal_;
+    scene::ObjectArrays objectArrays_;
     TextureLoader textureLoader_;   // textures made in the view's context
     ViewOptions viewOptions_;
     ObjectTransform transform_;

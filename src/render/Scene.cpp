@@ -5,6 +5,9 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <new>
+
 const float kGroundPlanePoints[9] = {400.0f, -150.0f, -200.0f, -400.0f, -150.0f, -200.0f,
                                      -400.0f, -150.0f, 200.0f};
 
@@ -124,8 +127,13 @@ void SetLightLevel(unsigned parameter, int position)
     glLightfv(GL_LIGHT0, parameter, colour);
 }
 
-void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions& options,
-               const float shadowMatrix[16])
+} // namespace scene
+
+namespace {
+
+template <typename DrawPolygons>
+void drawFrame(const ObjectPose& pose, const ViewOptions& options, const float shadowMatrix[16],
+               DrawPolygons drawPolygons)
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (isOn(options.ground))
@@ -137,7 +145,7 @@ void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions&
         glPushMatrix();
         glMultMatrixf(shadowMatrix);
         applyPose(pose);
-        DrawObject(list, options, true);
+        drawPolygons(true);
         glPopMatrix();
         if (isOn(options.depthTest))
             glEnable(GL_DEPTH_TEST);
@@ -147,55 +155,113 @@ void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions&
 
     glPushMatrix();
     applyPose(pose);
-    DrawObject(list, options, false);
+    drawPolygons(false);
     glPopMatrix();
     glFlush();
 }
 
-void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+void drawAxes(const ViewOptions& options, bool shadowPass)
 {
-    if (isOn(options.axes)) {
-        // The colour goes with each corner, as the ground's does: Mesa's software renderer
-        // then draws the axes' shadow with the set-up code it has already built for the
-        // ground, instead of building more for a colour that stays the same, on the frame
-        // that the window's start waits for.
-        const GLubyte red = shadowPass ? 0 : 255;
-        glEnable(GL_LINE_STIPPLE);
-        glLineStipple(1, 0x5555);
-        glBegin(GL_LINES);
-        for (const auto& v : kAxes) {
-            glColor3ub(red, 0, 0);
-            glVertex3fv(v);
-        }
-        glEnd();
-        glDisable(GL_LINE_STIPPLE);
+    if (!isOn(options.axes))
+        return;
+    // The colour goes with each corner, as the ground's does: Mesa's software renderer
+    // then draws the axes' shadow with the set-up code it has already built for the
+    // ground, instead of building more for a colour that stays the same, on the frame
+    // that the window's start waits for.
+    const GLubyte red = shadowPass ? 0 : 255;
+    glEnable(GL_LINE_STIPPLE);
+    glLineStipple(1, 0x5555);
+    glBegin(GL_LINES);
+    for (const auto& v : kAxes) {
+        glColor3ub(red, 0, 0);
+        glVertex3fv(v);
     }
+    glEnd();
+    glDisable(GL_LINE_STIPPLE);
+}
 
-    // Texturing is switched only when it changes: every state change outside a primitive
-    // makes the GL flush the vertices gathered so far.
-    bool texturing = false;
-    glDisable(GL_TEXTURE_2D);
-    auto setTexturing = [&texturing](bool on) {
-        if (on == texturing)
+// Texturing is switched only when it changes: every state change outside a primitive
+// makes the GL flush the vertices gathered so far.
+class Texturing {
+public:
+    Texturing() { glDisable(GL_TEXTURE_2D); }
+    ~Texturing() { glDisable(GL_TEXTURE_2D); }
+    void set(bool on)
+    {
+        if (on == on_)
             return;
-        texturing = on;
+        on_ = on;
         if (on)
             glEnable(GL_TEXTURE_2D);
         else
             glDisable(GL_TEXTURE_2D);
-    };
+    }
 
+private:
+    bool on_ = false;
+};
+
+// Corners per draw call: Mesa copies a draw's client arrays into buffers of its own, so a
+// bounded draw keeps those copies small however large the object. A multiple of 3 and 4,
+// so that no primitive is split; below 65536, so that 16-bit indices reach every corner.
+constexpr int kVerticesPerDraw = 12288;
+
+// Quads as triangles split along their first and third corner, as Mesa's immediate mode
+// fills a flat quad that nothing lights.
+const GLushort* quadSplit()
+{
+    static const std::vector<GLushort> indices = [] {
+        std::vector<GLushort> v;
+        v.reserve(kVerticesPerDraw / 4 * 6);
+        for (GLushort q = 0; q < kVerticesPerDraw; q += 4)
+            for (GLushort k : {0, 1, 2, 0, 2, 3})
+                v.push_back(GLushort(q + k));
+        return v;
+    }();
+    return indices.data();
+}
+
+// llvmpipe keeps every triangle of a scene binned until the scene is flushed, some two
+// hundred bytes each: flushed after every draw, a large object's frame holds that for a
+// few thousand triangles, not for all of them. Flushing changes no pixel.
+constexpr int kCornersPerFlush = kVerticesPerDraw;
+
+} // namespace
+
+namespace scene {
+
+void DrawScene(const CDynArray& list, const ObjectPose& pose, const ViewOptions& options,
+               const float shadowMatrix[16])
+{
+    drawFrame(pose, options, shadowMatrix,
+              [&](bool shadowPass) { DrawObject(list, options, shadowPass); });
+}
+
+void DrawScene(const CDynArray& list, ObjectArrays& arrays, const ObjectPose& pose,
+               const ViewOptions& options, const float shadowMatrix[16])
+{
+    drawFrame(pose, options, shadowMatrix,
+              [&](bool shadowPass) { DrawObject(list, arrays, options, shadowPass); });
+}
+
+} // namespace scene
+
+namespace {
+
+void drawPolygons(const CDynArray& list, bool shadowPass)
+{
+    Texturing texturing;
     int remaining = list.Count();
     for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
-        const bool textured = p->color == -1;
+        const bool textured = p->isTextured();
         if (shadowPass) {
             glColor3ub(0, 0, 0);
         } else if (textured) {
-            setTexturing(true);
+            texturing.set(true);
             glBindTexture(GL_TEXTURE_2D, p->textureId);
             glColor3f(1.0f, 1.0f, 1.0f);
         } else {
-            setTexturing(false);
+            texturing.set(false);
             glColor3ub(static_cast<GLubyte>(p->red), static_cast<GLubyte>(p->green),
                        static_cast<GLubyte>(p->blue));
         }
@@ -215,7 +281,218 @@ void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPa
         }
         glEnd();
     }
-    glDisable(GL_TEXTURE_2D);
+}
+
+} // namespace
+
+namespace scene {
+
+void DrawObject(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+{
+    drawAxes(options, shadowPass);
+    drawPolygons(list, shadowPass);
+}
+
+void DrawObject(const CDynArray& list, ObjectArrays& arrays, const ViewOptions& options,
+                bool shadowPass)
+{
+    drawAxes(options, shadowPass);
+    if (!arrays.draw(list, options, shadowPass))
+        drawPolygons(list, shadowPass);
+}
+
+bool ObjectArrays::upToDate(const CDynArray& list) const
+{
+    return !stale_ && builtFrom_ == &list && builtCount_ == list.Count() &&
+           builtFirst_ == list.First() && builtLast_ == list.Last();
+}
+
+void ObjectArrays::markChanged()
+{
+    std::vector<float>().swap(positions_);
+    std::vector<float>().swap(normals_);
+    std::vector<uint8_t>().swap(colours_);
+    std::vector<int16_t>().swap(texCoords_);
+    std::vector<Run>().swap(runs_);
+    stale_ = true;
+}
+
+void ObjectArrays::rebuild(const CDynArray& list)
+{
+    // Sized before they are filled, so that a large object never holds an array and a copy
+    // twice its size at once; the old arrays go first.
+    markChanged();
+    std::size_t vertexCount = 0, texturedCount = 0, runCount = 0;
+    {
+        unsigned lastMode = 0;
+        bool lastTextured = false;
+        uint32_t lastTexture = 0;
+        int remaining = list.Count();
+        for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
+            const int corners = p->isTriangle() ? 3 : 4;
+            const unsigned mode = corners == 3 ? GL_TRIANGLES : GL_QUADS;
+            const bool textured = p->isTextured();
+            vertexCount += corners;
+            if (textured)
+                texturedCount += corners;
+            if (runCount == 0 || mode != lastMode || textured != lastTextured ||
+                (textured && p->textureId != lastTexture))
+                ++runCount;
+            lastMode = mode;
+            lastTextured = textured;
+            lastTexture = p->textureId;
+        }
+    }
+    positions_.reserve(3 * vertexCount);
+    normals_.reserve(3 * vertexCount);
+    colours_.reserve(4 * vertexCount);
+    texCoords_.reserve(2 * texturedCount);
+    runs_.reserve(runCount);
+    int remaining = list.Count();
+    for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
+        const bool textured = p->isTextured();
+        const bool triangle = p->isTriangle();
+        const int corners = triangle ? 3 : 4;
+        const unsigned mode = triangle ? GL_TRIANGLES : GL_QUADS;
+        if (runs_.empty() || runs_.back().mode != mode || runs_.back().textured != textured ||
+            (textured && runs_.back().texture != p->textureId))
+            runs_.push_back({mode, textured, textured ? p->textureId : 0,
+                             static_cast<int>(positions_.size() / 3), 0,
+                             static_cast<int>(texCoords_.size() / 2)});
+        float normal[3];
+        FaceNormal(p->vertex, normal);
+        uint8_t colour[4] = {255, 255, 255, 255};
+        if (!textured) {
+            colour[0] = static_cast<uint8_t>(p->red);
+            colour[1] = static_cast<uint8_t>(p->green);
+            colour[2] = static_cast<uint8_t>(p->blue);
+        }
+        const float(*tex)[2] = triangle ? kTriangleTexCoords : kQuadTexCoords;
+        positions_.insert(positions_.end(), p->vertex, p->vertex + 3 * corners);
+        for (int k = 0; k < corners; ++k) {
+            normals_.insert(normals_.end(), normal, normal + 3);
+            colours_.insert(colours_.end(), colour, colour + 4);
+            if (textured) {
+                texCoords_.push_back(static_cast<int16_t>(tex[k][0]));
+                texCoords_.push_back(static_cast<int16_t>(tex[k][1]));
+            }
+        }
+        runs_.back().count += corners;
+        std::copy(normal, normal + 3, lastNormal_);
+        std::copy(colour, colour + 3, lastColour_);
+    }
+
+    stale_ = false;
+    ++builds_;
+    builtFrom_ = &list;
+    builtCount_ = list.Count();
+    builtFirst_ = list.First();
+    builtLast_ = list.Last();
+}
+
+bool ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool shadowPass)
+{
+    if (!upToDate(list)) {
+        try {
+            rebuild(list);
+        } catch (const std::bad_alloc&) {
+            // Memory has run out: the list is drawn as it is, and the arrays are tried
+            // again on the next frame.
+            markChanged();
+            return false;
+        }
+    }
+    Texturing texturing;
+    if (runs_.empty())
+        return true;
+
+    glEnableClientState(GL_VERTEX_ARRAY);
+    // Unlit, the GL reads no normal.
+    const bool lit = !shadowPass && isOn(options.lighting);
+    if (lit)
+        glEnableClientState(GL_NORMAL_ARRAY);
+    if (shadowPass) {
+        glDisableClientState(GL_COLOR_ARRAY);
+        glColor3ub(0, 0, 0);
+    } else {
+        glEnableClientState(GL_COLOR_ARRAY);
+    }
+    bool texCoordArray = false;
+    auto setTexture = [&](bool textured, uint32_t texture) {
+        if (shadowPass)
+            return;
+        texturing.set(textured);
+        if (textured)
+            glBindTexture(GL_TEXTURE_2D, texture);
+        if (textured != texCoordArray) {
+            texCoordArray = textured;
+            if (textured)
+                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            else
+                glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+        }
+    };
+    auto point = [&](std::size_t corner, std::size_t texCorner) {
+        glVertexPointer(3, GL_FLOAT, 0, positions_.data() + 3 * corner);
+        if (lit)
+            glNormalPointer(GL_FLOAT, 0, normals_.data() + 3 * corner);
+        if (!shadowPass)
+            glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours_.data() + 4 * corner);
+        if (texCoordArray)
+            glTexCoordPointer(2, GL_SHORT, 0, texCoords_.data() + 2 * texCorner);
+    };
+
+    // Flat and unlit, Mesa's immediate mode fills a quad split along its first and third
+    // corner, the colour being the same at every corner; from a colour array it splits
+    // along the second and fourth, as a flat quad whose corners differ needs. Outlines
+    // show no split.
+    const bool splitQuads = !shadowPass && !lit && !isOn(options.smoothShading) &&
+                            !isOn(options.outline);
+    int unflushed = 0;
+    auto drawn = [&unflushed](int corners) {
+        unflushed += corners;
+        if (unflushed >= kCornersPerFlush) {
+            unflushed = 0;
+            glFlush();
+        }
+    };
+    for (std::size_t r = 0; r < runs_.size(); ++r) {
+        const Run& run = runs_[r];
+        int count = run.count;
+        if (shadowPass) {
+            // Flattened and black, texture runs of one primitive type draw as one.
+            while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
+                count += runs_[++r].count;
+        }
+        setTexture(run.textured, run.texture);
+        for (int done = 0; done < count; done += kVerticesPerDraw) {
+            point(std::size_t(run.first) + done, std::size_t(run.texFirst) + done);
+            const int corners = std::min(kVerticesPerDraw, count - done);
+            if (splitQuads && run.mode == GL_QUADS)
+                glDrawElements(GL_TRIANGLES, corners / 4 * 6, GL_UNSIGNED_SHORT, quadSplit());
+            else
+                glDrawArrays(run.mode, 0, corners);
+            drawn(corners);
+        }
+    }
+
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    // An array leaves its attribute undefined; the next pass's axes take the current
+    // normal (and colour) as the last polygon left them.
+    glNormal3fv(lastNormal_);
+    if (!shadowPass)
+        glColor3ubv(lastColour_);
+    return true;
+}
+
+std::size_t ObjectArrays::bytesHeld() const
+{
+    return positions_.capacity() * sizeof(float) + normals_.capacity() * sizeof(float) +
+           colours_.capacity() + texCoords_.capacity() * sizeof(int16_t) +
+           runs_.capacity() * sizeof(Run);
 }
 
 } // namespace scene
