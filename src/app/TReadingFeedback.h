@@ -21,6 +21,18 @@ public:
     void begin();
     void progress();   // the reader's progress callback
     void end();
+
+    // begin() for as long as it lives, end() however the reading ends.
+    class Scope {
+    public:
+        explicit Scope(TReadingFeedback& feedback) : feedback_(feedback) { feedback_.begin(); }
+        ~Scope() { feedback_.end(); }
+        Scope(const Scope&) = delete;
+        Scope& operator=(const Scope&) = delete;
+
+    private:
+        TReadingFeedback& feedback_;
+    };
     bool reading() const { return reading_; }
 
     void setTimes(std::chrono::milliseconds firstRepaint, std::chrono::milliseconds repaintInterval)

@@ -26,6 +26,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QEvent>
 #include <QFile>
@@ -890,11 +891,7 @@ bool TVorlanForm::readObjectFile(const QString& fileName, CDynArray& list)
     // budget needs no charge for it beyond the polygon itself.
     ReadOptions options;
     options.progress = [this] { readingFeedback_->progress(); };
-    struct Feedback {
-        TReadingFeedback* feedback;
-        explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
-        ~Feedback() { feedback->end(); }
-    } feedback(readingFeedback_);
+    TReadingFeedback::Scope feedback(*readingFeedback_);
     markObjectChanged();
     return ReadObjectFile(QFile::encodeName(fileName).toStdString(), list, textureLoader_,
                           options);
@@ -1030,12 +1027,13 @@ bool hasOwnUndo(QWidget* w, bool redo)
         return lineEdit(spin->findChild<QLineEdit*>());
     if (auto* combo = qobject_cast<QComboBox*>(w))
         return lineEdit(combo->lineEdit());
+    auto document = [redo](bool readOnly, const QTextDocument* d) {
+        return !readOnly && (redo ? d->isRedoAvailable() : d->isUndoAvailable());
+    };
     if (auto* text = qobject_cast<QTextEdit*>(w))
-        return !text->isReadOnly() && (redo ? text->document()->isRedoAvailable()
-                                            : text->document()->isUndoAvailable());
+        return document(text->isReadOnly(), text->document());
     if (auto* text = qobject_cast<QPlainTextEdit*>(w))
-        return !text->isReadOnly() && (redo ? text->document()->isRedoAvailable()
-                                            : text->document()->isUndoAvailable());
+        return document(text->isReadOnly(), text->document());
     return false;
 }
 
@@ -1081,11 +1079,7 @@ void TVorlanForm::startJournal(const std::string& folder)
             if (polygons_.Count() > 0)
                 history_.replace({}, {});
             {
-                struct Feedback {
-                    TReadingFeedback* feedback;
-                    explicit Feedback(TReadingFeedback* f) : feedback(f) { feedback->begin(); }
-                    ~Feedback() { feedback->end(); }
-                } feedback(readingFeedback_);
+                TReadingFeedback::Scope feedback(*readingFeedback_);
                 ReplayJournal(contents.entries, folder, history_, textureLoader_);
             }
             orphan->adopt(contents);

@@ -85,9 +85,8 @@ public:
     uint32_t loadTexture(const std::string& fileName, int minFilter, int magFilter, int wrapMode);
     // Appends a polygon as the editor would, with its entry in the list box.
     bool addPolygon(const tElement& element);
-    // To be called by whatever changes the polygon list or a polygon in it: the view draws
-    // the object from arrays made from the list, and makes them anew on its next frame.
-    // Every change to the list: the arrays are built again and a kept frame no longer shows it.
+    // To be called by whatever changes the polygon list or a polygon in it: the view's arrays
+    // are made anew on its next frame, and a kept frame no longer stands for the picture.
     void markObjectChanged()
     {
         objectArrays_.markChanged();
@@ -247,8 +246,8 @@ private:
     int viewWidth_ = 0;
     int viewHeight_ = 1;
     long framesDrawn_ = 0;
-    // Counts the changes of the list made by reading and clearing, which leave its count or
-    // its ends as they were only by chance.
+    // Counts the changes of the list (markObjectChanged): one made in place, by reading or by
+    // clearing may leave its count and its ends as they were.
     long objectRevision_ = 0;
     std::optional<FrameInputs> presentedInputs_;
 

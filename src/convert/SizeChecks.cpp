@@ -1,5 +1,6 @@
 #include "SizeChecks.h"
 
+#include "FileNames.h"
 #include "MemoryBudget.h"
 
 #include <algorithm>
@@ -295,12 +296,6 @@ private:
     const char* end_;
 };
 
-std::string folderOf(const std::string& file)
-{
-    const std::size_t slash = file.find_last_of('/');
-    return slash == std::string::npos ? "." : file.substr(0, slash);
-}
-
 struct Limits {
     uint64_t memory;
     uint64_t mostFaces;
@@ -322,7 +317,7 @@ bool checkBuffers(const std::string& json, const std::string& fileName, uint64_t
                 return false;
             }
         } else if (b.uri.rfind("data:", 0) != 0) {
-            const std::string path = b.uri[0] == '/' ? b.uri : folderOf(fileName) + "/" + b.uri;
+            const std::string path = b.uri[0] == '/' ? b.uri : FolderOf(fileName) + "/" + b.uri;
             const uint64_t held = fileSize(path);
             if (held > 0 && length > held) {
                 error = "is broken: it reads " + std::to_string(length) + " bytes from " + b.uri +

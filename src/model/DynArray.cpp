@@ -199,8 +199,7 @@ void CDynArray::MoveTailTo(int count, CDynArray& into)
     if (count <= 0 || &into == this)
         return;
     if (count >= count_) {
-        CDynArray& all = *this;
-        into.AppendAll(all);
+        into.AppendAll(*this);
         return;
     }
     tElement* head = last_;

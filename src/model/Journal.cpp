@@ -3,6 +3,9 @@
 #include "FileDescriptor.h"
 #include "ObjectFile.h"
 #include "ObjectRecord.h"
+#include "SafeSave.h"
+
+#include <zlib.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -28,22 +30,9 @@ constexpr std::chrono::milliseconds kLookAgain(25);
 // An entry longer than this is damage, not a change.
 constexpr uint32_t kMaxPayload = 1u << 20;
 
-uint32_t crc32(const uint8_t* data, std::size_t size)
+uint32_t checksum(const uint8_t* data, std::size_t size)
 {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
+    return uint32_t(::crc32(0L, data, uInt(size)));
 }
 
 void putU32(std::vector<uint8_t>& out, uint32_t v)
@@ -78,7 +67,7 @@ std::vector<uint8_t> encode(const JournalEntry& e)
     std::vector<uint8_t> out;
     out.reserve(payload.size() + 8);
     putU32(out, uint32_t(payload.size()));
-    putU32(out, crc32(payload.data(), payload.size()));
+    putU32(out, checksum(payload.data(), payload.size()));
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
 }
@@ -137,36 +126,9 @@ bool copyFile(const std::string& source, const struct stat& seen, const std::str
     FileDescriptor out(::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     if (out.get() < 0)
         return false;
-    off_t left = st.st_size;
-    while (left > 0) {
-        const ssize_t n = ::copy_file_range(in.get(), nullptr, out.get(), nullptr, size_t(left), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        left -= n;
-    }
-    if (left > 0) {   // no copy_file_range here: by hand
-        if (::lseek(in.get(), st.st_size - left, SEEK_SET) < 0)
-            return false;
-        std::vector<char> buffer(1 << 20);
-        while (left > 0) {
-            const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            for (ssize_t done = 0; done < n;) {
-                const ssize_t w = ::write(out.get(), buffer.data() + done, size_t(n - done));
-                if (w < 0 && errno == EINTR)
-                    continue;
-                if (w <= 0)
-                    return false;
-                done += w;
-            }
-            left -= n;
-        }
-    }
+    off_t copied = 0;
+    if (!CopyFileContents(in.get(), out.get(), copied) || copied != st.st_size)
+        return false;
     struct stat after {};
     return ::fstat(in.get(), &after) == 0 && sameFile(after, seen) && ::fsync(out.get()) == 0;
 }
@@ -242,7 +204,7 @@ bool ReadJournal(int fd, JournalContents& contents)
         const uint32_t length = getU32(&data[at]);
         const uint32_t check = getU32(&data[at + 4]);
         if (length > kMaxPayload || data.size() - at - 8 < length ||
-            crc32(&data[at + 8], length) != check)
+            checksum(&data[at + 8], length) != check)
             break;
         JournalEntry e;
         if (!decode(&data[at + 8], length, e))
@@ -326,10 +288,7 @@ std::unique_ptr<Journal> Journal::Create(const std::string& folder)
         return nullptr;
     }
     ::fsync(fd);
-    if (int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    SyncFolder(folder);
     return std::unique_ptr<Journal>(new Journal(folder, stem, fd));
 }
 

@@ -124,34 +124,6 @@ bool writeAll(int fd, const char* data, std::size_t size, off_t at)
     return true;
 }
 
-// Copies the whole of from into to, both from their start; the size copied in copied.
-bool copyContents(int from, int to, off_t& copied)
-{
-    char buffer[kCopyBuffer];
-    copied = 0;
-    for (;;) {
-        ssize_t n = ::pread(from, buffer, sizeof buffer, copied);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0)
-            return true;
-        if (!writeAll(to, buffer, std::size_t(n), copied))
-            return false;
-        copied += n;
-    }
-}
-
-void syncFolder(const std::string& folder)
-{
-    // Makes a rename or a new name durable; file systems that cannot sync a folder keep the
-    // file's own, already synced, contents, so a failure here fails no save.
-    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.get() >= 0)
-        ::fsync(fd.get());
-}
-
 // The names of the file's extended attributes; false when they cannot be listed, but true
 // with none on a file system that has no extended attributes.
 bool attributeNames(const std::string* path, int fd, std::vector<std::string>& names)
@@ -323,8 +295,8 @@ public:
             fd_ = createUnique(folder, name.substr(0, kKeptNameLength) + ".backup-", 0600, path_);
             if (fd_ < 0)
                 continue;
-            if (copyContents(source, fd_, size_) && ::fsync(fd_) == 0) {
-                syncFolder(folder);
+            if (CopyFileContents(source, fd_, size_) && ::fsync(fd_) == 0) {
+                SyncFolder(folder);
                 return;
             }
             discard();
@@ -344,7 +316,7 @@ public:
     bool restore(int target)
     {
         off_t copied = 0;
-        if (!copyContents(fd_, target, copied) || copied != size_ || ::ftruncate(target, size_) != 0 ||
+        if (!CopyFileContents(fd_, target, copied) || copied != size_ || ::ftruncate(target, size_) != 0 ||
             ::fsync(target) != 0)
             return false;
         discard();
@@ -421,6 +393,34 @@ private:
 
 } // namespace
 
+bool CopyFileContents(int from, int to, off_t& copied)
+{
+    char buffer[kCopyBuffer];
+    copied = 0;
+    for (;;) {
+        ssize_t n = ::pread(from, buffer, sizeof buffer, copied);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!writeAll(to, buffer, std::size_t(n), copied))
+            return false;
+        copied += n;
+    }
+}
+
+void SyncFolder(const std::string& folder)
+{
+    // Makes a rename or a new name durable; file systems that cannot sync a folder keep the
+    // file's own, already synced, contents, so a failure here fails no save.
+    FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+
 struct SafeSaveFile::State {
     enum class Way { Rename, InPlace, Device } way = Way::Rename;
     std::string target, folder, name;
@@ -442,7 +442,7 @@ struct SafeSaveFile::State {
         InPlaceWrite write;
         off_t copied = 0;
         return write.begin(target, folder, name, old, options.backupFolders) &&
-               copyContents(file->fd(), write.fd(), copied) && write.finish(copied);
+               CopyFileContents(file->fd(), write.fd(), copied) && write.finish(copied);
     }
 
     bool putInPlace(const SafeSaveOptions& options)
@@ -450,7 +450,7 @@ struct SafeSaveFile::State {
         if (::fsync(file->fd()) != 0)
             return false;
         if (file->putInPlace(target, name, hasOld)) {
-            syncFolder(folder);
+            SyncFolder(folder);
             return true;
         }
         // A mounted file cannot be renamed over: its new contents are copied into it.
@@ -463,10 +463,10 @@ struct SafeSaveFile::State {
         if (named.fd() < 0 || (hasOld && !carryOver(target, named.fd(), old)))
             return hasOld && writeInPlaceFromNewFile(options);
         off_t copied = 0;
-        if (!copyContents(file->fd(), named.fd(), copied) || ::fsync(named.fd()) != 0)
+        if (!CopyFileContents(file->fd(), named.fd(), copied) || ::fsync(named.fd()) != 0)
             return false;
         if (named.putInPlace(target, name, hasOld)) {
-            syncFolder(folder);
+            SyncFolder(folder);
             return true;
         }
         return errno == EBUSY && hasOld && writeInPlaceFromNewFile(options);

@@ -8,6 +8,11 @@
 
 #include <sys/types.h>
 
+// Copies the whole of from into to, both from their start; the size copied in copied.
+bool CopyFileContents(int from, int to, off_t& copied);
+// Makes a new name or a rename in folder durable, where the file system can.
+void SyncFolder(const std::string& folder);
+
 // Puts the whole new contents into the open descriptor it is given, from its start; false on
 // the first failed write.
 using ContentWriter = std::function<bool(int fd)>;

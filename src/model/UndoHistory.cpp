@@ -2,37 +2,16 @@
 
 #include "ObjectFile.h"
 
-#include <algorithm>
+#include <utility>
 
 namespace {
 
-void copyValue(tElement& to, const tElement& from)
-{
-    to.type = from.type;
-    to.name = from.name;
-    std::copy(std::begin(from.vertex), std::end(from.vertex), std::begin(to.vertex));
-    to.color = from.color;
-    to.red = from.red;
-    to.green = from.green;
-    to.blue = from.blue;
-    to.texture = from.texture;
-    to.textureId = from.textureId;
-}
-
+// Exchanges what two polygons hold, their places in their lists staying as they are.
 void swapValues(tElement& a, tElement& b)
 {
-    tElement t;
-    copyValue(t, a);
-    copyValue(a, b);
-    copyValue(b, t);
-}
-
-uint64_t footprint(const CDynArray& list)
-{
-    uint64_t bytes = 0;
-    for (const tElement* p = list.First(); p; p = p->next)
-        bytes += PolygonFootprint(*p);
-    return bytes;
+    std::swap(a, b);
+    std::swap(a.next, b.next);
+    std::swap(a.prev, b.prev);
 }
 
 } // namespace
@@ -55,8 +34,9 @@ UndoHistory::~UndoHistory() = default;
 void UndoHistory::setHeld(Step& step)
 {
     bytes_ -= step.bytes;
-    step.bytes = sizeof(Step) + footprint(step.held) +
-                 (step.kind == Step::Kind::Update ? PolygonFootprint(step.value) : 0);
+    // A polygon's footprint is the same for every polygon, so no list is walked for it.
+    const uint64_t polygons = uint64_t(step.held.Count()) + (step.kind == Step::Kind::Update);
+    step.bytes = sizeof(Step) + polygons * PolygonFootprint(step.value);
     bytes_ += step.bytes;
 }
 
@@ -83,8 +63,7 @@ void UndoHistory::trim()
 
 bool UndoHistory::add(const tElement& element, const TextureLoader& load)
 {
-    tElement e;
-    copyValue(e, element);
+    tElement e = element;
     e.textureId = SettleTextureId(list_, e, load);
     if (!list_.Add(e))
         return false;
@@ -109,7 +88,8 @@ bool UndoHistory::update(int position, const tElement& value, const TextureLoade
     auto step = std::make_unique<Step>();
     step->kind = Step::Kind::Update;
     step->position = position;
-    copyValue(step->value, value);
+    step->value = value;
+    step->value.next = step->value.prev = nullptr;
     step->value.textureId = textureId;
     swapValues(*p, step->value);
     record(std::move(step));
@@ -164,28 +144,7 @@ ListChange UndoHistory::undo()
 {
     if (!canUndo())
         return {};
-    Step& s = *steps_[--cursor_];
-    ListChange change;
-    switch (s.kind) {
-    case Step::Kind::Append:
-        list_.MoveTailTo(s.count, s.held);
-        change = s.count == 1 ? ListChange{ListChange::Kind::Removed, s.position, 1}
-                              : ListChange{ListChange::Kind::Replaced, 1, list_.Count()};
-        break;
-    case Step::Kind::Update:
-        swapValues(*list_.GetAt(s.position), s.value);
-        change = {ListChange::Kind::Changed, s.position, 1};
-        break;
-    case Step::Kind::Remove:
-        list_.InsertFirstOf(s.held, s.position);
-        change = {ListChange::Kind::Inserted, s.position, 1};
-        break;
-    case Step::Kind::Replace:
-        list_.SwapWith(s.held);
-        change = {ListChange::Kind::Replaced, 1, list_.Count()};
-        break;
-    }
-    setHeld(s);
+    const ListChange change = apply(*steps_[--cursor_], false);
     if (sink_)
         sink_->undone();
     return change;
@@ -195,20 +154,41 @@ ListChange UndoHistory::redo()
 {
     if (!canRedo())
         return {};
-    Step& s = *steps_[cursor_++];
+    const ListChange change = apply(*steps_[cursor_++], true);
+    trim();
+    if (sink_)
+        sink_->redone();
+    return change;
+}
+
+ListChange UndoHistory::apply(Step& s, bool redoing)
+{
+    // Update and Replace exchange what the list and the step hold, so either way is the same;
+    // Append and Remove move their nodes one way or the other.
     ListChange change;
     switch (s.kind) {
     case Step::Kind::Append:
-        list_.AppendAll(s.held);
-        change = {ListChange::Kind::Appended, s.position, s.count};
+        if (redoing) {
+            list_.AppendAll(s.held);
+            change = {ListChange::Kind::Appended, s.position, s.count};
+        } else {
+            list_.MoveTailTo(s.count, s.held);
+            change = s.count == 1 ? ListChange{ListChange::Kind::Removed, s.position, 1}
+                                  : ListChange{ListChange::Kind::Replaced, 1, list_.Count()};
+        }
         break;
     case Step::Kind::Update:
         swapValues(*list_.GetAt(s.position), s.value);
         change = {ListChange::Kind::Changed, s.position, 1};
         break;
     case Step::Kind::Remove:
-        list_.MoveNodeTo(s.position, s.held);
-        change = {ListChange::Kind::Removed, s.position, 1};
+        if (redoing) {
+            list_.MoveNodeTo(s.position, s.held);
+            change = {ListChange::Kind::Removed, s.position, 1};
+        } else {
+            list_.InsertFirstOf(s.held, s.position);
+            change = {ListChange::Kind::Inserted, s.position, 1};
+        }
         break;
     case Step::Kind::Replace:
         list_.SwapWith(s.held);
@@ -216,8 +196,5 @@ ListChange UndoHistory::redo()
         break;
     }
     setHeld(s);
-    trim();
-    if (sink_)
-        sink_->redone();
     return change;
 }

@@ -73,6 +73,7 @@ private:
     struct Step;
     void record(std::unique_ptr<Step> step);
     void setHeld(Step& step);
+    ListChange apply(Step& step, bool redoing);
     void trim();
 
     CDynArray& list_;

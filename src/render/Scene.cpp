@@ -301,6 +301,13 @@ void DrawObject(const CDynArray& list, ObjectArrays& arrays, const ViewOptions& 
         drawPolygons(list, shadowPass);
 }
 
+ObjectArrays::RunKey ObjectArrays::runKeyOf(const tElement& polygon)
+{
+    const bool textured = polygon.isTextured();
+    return {polygon.isTriangle() ? GL_TRIANGLES : GL_QUADS, textured,
+            textured ? polygon.textureId : 0};
+}
+
 bool ObjectArrays::upToDate(const CDynArray& list) const
 {
     return !stale_ && builtFrom_ == &list && builtCount_ == list.Count() &&
@@ -324,23 +331,17 @@ void ObjectArrays::rebuild(const CDynArray& list)
     markChanged();
     std::size_t vertexCount = 0, texturedCount = 0, runCount = 0;
     {
-        unsigned lastMode = 0;
-        bool lastTextured = false;
-        uint32_t lastTexture = 0;
+        RunKey last{};
         int remaining = list.Count();
         for (const tElement* p = list.First(); p && remaining > 0; p = p->next, --remaining) {
             const int corners = p->isTriangle() ? 3 : 4;
-            const unsigned mode = corners == 3 ? GL_TRIANGLES : GL_QUADS;
-            const bool textured = p->isTextured();
             vertexCount += corners;
-            if (textured)
+            if (p->isTextured())
                 texturedCount += corners;
-            if (runCount == 0 || mode != lastMode || textured != lastTextured ||
-                (textured && p->textureId != lastTexture))
+            const RunKey key = runKeyOf(*p);
+            if (runCount == 0 || key != last)
                 ++runCount;
-            lastMode = mode;
-            lastTextured = textured;
-            lastTexture = p->textureId;
+            last = key;
         }
     }
     positions_.reserve(3 * vertexCount);
@@ -353,11 +354,9 @@ void ObjectArrays::rebuild(const CDynArray& list)
         const bool textured = p->isTextured();
         const bool triangle = p->isTriangle();
         const int corners = triangle ? 3 : 4;
-        const unsigned mode = triangle ? GL_TRIANGLES : GL_QUADS;
-        if (runs_.empty() || runs_.back().mode != mode || runs_.back().textured != textured ||
-            (textured && runs_.back().texture != p->textureId))
-            runs_.push_back({mode, textured, textured ? p->textureId : 0,
-                             static_cast<int>(positions_.size() / 3), 0,
+        const RunKey key = runKeyOf(*p);
+        if (runs_.empty() || runs_.back().key != key)
+            runs_.push_back({key, static_cast<int>(positions_.size() / 3), 0,
                              static_cast<int>(texCoords_.size() / 2)});
         float normal[3];
         FaceNormal(p->vertex, normal);
@@ -461,17 +460,17 @@ bool ObjectArrays::draw(const CDynArray& list, const ViewOptions& options, bool 
         int count = run.count;
         if (shadowPass) {
             // Flattened and black, texture runs of one primitive type draw as one.
-            while (r + 1 < runs_.size() && runs_[r + 1].mode == run.mode)
+            while (r + 1 < runs_.size() && runs_[r + 1].key.mode == run.key.mode)
                 count += runs_[++r].count;
         }
-        setTexture(run.textured, run.texture);
+        setTexture(run.key.textured, run.key.texture);
         for (int done = 0; done < count; done += kVerticesPerDraw) {
             point(std::size_t(run.first) + done, std::size_t(run.texFirst) + done);
             const int corners = std::min(kVerticesPerDraw, count - done);
-            if (splitQuads && run.mode == GL_QUADS)
+            if (splitQuads && run.key.mode == GL_QUADS)
                 glDrawElements(GL_TRIANGLES, corners / 4 * 6, GL_UNSIGNED_SHORT, quadSplit());
             else
-                glDrawArrays(run.mode, 0, corners);
+                glDrawArrays(run.key.mode, 0, corners);
             drawn(corners);
         }
     }

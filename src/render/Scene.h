@@ -54,11 +54,17 @@ public:
     long builds() const { return builds_; }
 
 private:
-    // Consecutive polygons drawn with one primitive type and one texture.
-    struct Run {
+    // What consecutive polygons must share to be drawn at once: a primitive type and, when
+    // textured, one texture.
+    struct RunKey {
         unsigned mode;
         bool textured;
-        uint32_t texture;
+        uint32_t texture;   // 0 when not textured
+        bool operator==(const RunKey&) const = default;
+    };
+    static RunKey runKeyOf(const tElement& polygon);
+    struct Run {
+        RunKey key;
         int first;      // corner index
         int count;
         int texFirst;   // into texCoords_, textured runs only
