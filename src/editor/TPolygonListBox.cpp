@@ -313,6 +313,14 @@ void TPolygonListBox::rowsInserted(const QModelIndex& parent, int start, int end
     viewport()->update();
 }
 
+void TPolygonListBox::rowsAboutToBeRemoved(const QModelIndex& parent, int start, int end)
+{
+    QAbstractItemView::rowsAboutToBeRemoved(parent, start, end);
+    // The rows below the removed ones move up: all of them are drawn again, not only the
+    // area the view thinks changed, which left an old row on the screen.
+    viewport()->update();
+}
+
 void TPolygonListBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(viewport());

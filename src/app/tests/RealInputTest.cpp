@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStandardPaths>
 #include <QTimer>
@@ -285,6 +286,28 @@ TEST_F(RealInputTest, CtrlZTakesBackTheFieldsTypingBeforeTheObjectsChange)
     EXPECT_EQ(form->polygons().Count(), 0);
     EXPECT_EQ(form->editor()->polygonListBox()->count(), 0);
     EXPECT_EQ(form->editor()->state().mode, EditorMode::NewPolygon);
+}
+
+TEST_F(RealInputTest, RemovingTheFirstEntryRepaintsTheRowsBelowIt)
+{
+    for (const char* name : {"Front", "Right", "Back", "Left", "Top", "Bottom"})
+        ASSERT_TRUE(form->addPolygon(quad(name, {0, 0, 0, 10, 0, 0, 10, 10, 0, 0, 10, 0}, 1, 2, 3)));
+    TPolygonListBox* box = form->editor()->polygonListBox();
+    QWidget* rows = box->viewport();
+    box->scrollToTop();   // the list follows each polygon added to its end
+    QTest::qWait(100);
+    pointAt(rows, box->visualRect(box->model()->index(0, 0)).center());
+    xdo({"click", "1"}, 300);
+    ASSERT_EQ(form->editor()->state().selectedPosition, 1);
+    pointAt(find<QPushButton>("btnRemove"));
+    xdo({"click", "1"}, 300);
+    ASSERT_EQ(box->count(), 5);
+    // What the X server shows against the rows drawn afresh: a row left from before the
+    // removal shows a name twice.
+    const QImage shown = rows->screen()->grabWindow(rows->winId()).toImage();
+    const QImage drawn = rows->grab().toImage();
+    EXPECT_TRUE(shown.convertToFormat(QImage::Format_RGB32) == drawn.convertToFormat(QImage::Format_RGB32))
+        << "the rows on the screen are not the rows drawn afresh";
 }
 
 } // namespace
