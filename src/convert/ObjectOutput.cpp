@@ -1,6 +1,5 @@
 #include "ObjectOutput.h"
 
-#include "ObjectRecord.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,11 +7,6 @@
 #include <system_error>
 
 #include <fcntl.h>
-
-namespace {
-// Small enough to stay in the processor's cache between being filled and being written.
-constexpr std::size_t kBufferBytes = 256 << 10;
-} // namespace
 
 ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
     : target_(std::move(target)), chunk_(chunk > 0 ? chunk : 1)
