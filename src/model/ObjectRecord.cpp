@@ -32,6 +32,16 @@ void putText(uint8_t* at, std::size_t field, std::string_view text)
     std::memcpy(at, text.data(), n);
 }
 
+// The same for a text kept inline, which is zero after its end: its whole storage is the
+// field, the field's last byte kept for the terminator. No search for the text's end.
+template <std::size_t Field, std::size_t N>
+void putInlineText(uint8_t* at, const tInlineText<N>& text)
+{
+    static_assert(N <= Field);
+    std::memcpy(at, text.data(), N);
+    at[Field - 1] = 0;
+}
+
 uint32_t getU32(const uint8_t* at)
 {
     return uint32_t(at[0]) | uint32_t(at[1]) << 8 | uint32_t(at[2]) << 16 | uint32_t(at[3]) << 24;
@@ -86,8 +96,8 @@ const char* ObjectRecordFault(const uint8_t (&r)[kObjectRecordSize])
 void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
 {
     std::memset(r, 0, sizeof r);
-    putText(r + kTypeAt, kTypeField, e.type.view());
-    putText(r + kNameAt, kNameField, e.name.view());
+    putInlineText<kTypeField>(r + kTypeAt, e.type);
+    putInlineText<kNameField>(r + kNameAt, e.name);
     for (int i = 0; i < 12; ++i)
         putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
     putU32(r + kColorAt, uint32_t(e.color));
@@ -99,16 +109,19 @@ void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
 
 std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out)
 {
-    // Most records hold no 0x0A at all.
-    if (!std::memchr(record, 0x0A, kObjectRecordSize)) {
-        std::memcpy(out, record, kObjectRecordSize);
-        return kObjectRecordSize;
+    // Most records hold no 0x0A at all, and the others one or two: the runs between them
+    // are copied whole.
+    const uint8_t* from = record;
+    const uint8_t* const end = record + kObjectRecordSize;
+    uint8_t* to = out;
+    while (const void* found = std::memchr(from, 0x0A, std::size_t(end - from))) {
+        const auto* lineEnd = static_cast<const uint8_t*>(found);
+        std::memcpy(to, from, std::size_t(lineEnd - from));
+        to += lineEnd - from;
+        *to++ = 0x0D;
+        *to++ = 0x0A;
+        from = lineEnd + 1;
     }
-    std::size_t used = 0;
-    for (uint8_t b : record) {
-        if (b == 0x0A)
-            out[used++] = 0x0D;
-        out[used++] = b;
-    }
-    return used;
+    std::memcpy(to, from, std::size_t(end - from));
+    return std::size_t(to - out) + std::size_t(end - from);
 }
