@@ -3,10 +3,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <new>
 #include <system_error>
 
 #include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+// Written bytes after which a flush is asked for: large enough that the flushes cost little
+// on a disk that has no cache, small enough that the last one finds little left.
+constexpr off_t kFlushBytes = 16 << 20;
+} // namespace
 
 ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
     : target_(std::move(target)), chunk_(chunk > 0 ? chunk : 1)
@@ -15,14 +23,15 @@ ObjectFileOutput::ObjectFileOutput(std::string target, int chunk)
 
 ObjectFileOutput::~ObjectFileOutput()
 {
-    if (writer_.joinable()) {
-        {
-            std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        writer_.join();
+    {
+        std::lock_guard lock(mutex_);
+        stop_ = true;
     }
+    changed_.notify_all();
+    if (writer_.joinable())
+        writer_.join();
+    if (flusher_.joinable())
+        flusher_.join();
 }
 
 bool ObjectFileOutput::add(const tElement& polygon)
@@ -65,6 +74,7 @@ bool ObjectFileOutput::startStream()
     }
     try {
         writer_ = std::thread([this] { writeBuffers(); });
+        flusher_ = std::thread([this] { flushWritten(); });
     } catch (const std::system_error& e) {
         error_ = std::string("cannot start writing: ") + e.what();
         return false;
@@ -80,7 +90,7 @@ bool ObjectFileOutput::handOver()
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return !hasPending_ || failed_; });
     if (failed_) {
-        error_ = file_.reason();
+        error_ = failure();
         return false;
     }
     pending_.swap(filling_);
@@ -97,9 +107,9 @@ bool ObjectFileOutput::drain()
     if (!handOver())
         return false;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return (!hasPending_ && !busy_) || failed_; });
+    changed_.wait(lock, [this] { return (!hasPending_ && !busy_ && !flushWanted_ && !flushing_) || failed_; });
     if (failed_)
-        error_ = file_.reason();
+        error_ = failure();
     return !failed_;
 }
 
@@ -117,16 +127,44 @@ void ObjectFileOutput::writeBuffers()
         lock.unlock();
         changed_.notify_all();
         const bool ok = file_.write(writing_.data(), size);
-        // The disk starts on each buffer now, so the sync at the end waits for the last ones
-        // only and not for the whole file.
-        if (ok)
-            ::sync_file_range(file_.fd(), written_, off_t(size), SYNC_FILE_RANGE_WRITE);
+        const bool flush = written_ / kFlushBytes != (written_ + off_t(size)) / kFlushBytes;
         written_ += off_t(size);
         lock.lock();
         busy_ = false;
         failed_ = failed_ || !ok;
+        flushWanted_ = flushWanted_ || (ok && flush);
         changed_.notify_all();
     }
+}
+
+// Flushes whatever has been written by then; a flush asked for while one runs is done after it.
+void ObjectFileOutput::flushWritten()
+{
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return flushWanted_ || stop_; });
+        if (!flushWanted_)
+            return;
+        flushWanted_ = false;
+        flushing_ = true;
+        lock.unlock();
+        const int error = ::fdatasync(file_.fd()) == 0 ? 0 : errno;
+        lock.lock();
+        flushing_ = false;
+        // A file that cannot be flushed (a FIFO, some file systems) is no failure of its own.
+        if (error != 0 && error != EINVAL && error != EROFS) {
+            flushError_ = error;
+            failed_ = true;
+        }
+        changed_.notify_all();
+    }
+}
+
+std::string ObjectFileOutput::failure() const
+{
+    if (flushError_ != 0)
+        return std::strerror(flushError_);
+    return file_.reason();
 }
 
 bool ObjectFileOutput::finish(std::string& error)

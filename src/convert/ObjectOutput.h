@@ -44,6 +44,8 @@ private:
     bool handOver();
     bool drain();
     void writeBuffers();
+    void flushWritten();
+    std::string failure() const;
 
     std::string target_;
     int chunk_;
@@ -54,8 +56,12 @@ private:
     std::size_t used_ = 0;
     std::string error_;
 
-    // The writer thread takes `pending_` into `writing_` and writes it.
+    // The writer thread takes `pending_` into `writing_` and writes it. A third thread makes
+    // what has been written durable as it goes, since a disk that keeps a cache may take as
+    // long to flush it as to write it: one flush at the end made the conversion wait for
+    // all of it.
     std::thread writer_;
+    std::thread flusher_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<uint8_t> pending_;
@@ -66,4 +72,7 @@ private:
     bool busy_ = false;
     bool stop_ = false;
     bool failed_ = false;
+    bool flushWanted_ = false;
+    bool flushing_ = false;
+    int flushError_ = 0;   // the errno of a failed flush, which the last one would not see again
 };

@@ -517,6 +517,22 @@ TEST(ConvertObjectOutput, ChunksGiveTheSameFileAsOneWrite)
         EXPECT_EQ(readBytes(dir.file("chunked.3do")), readBytes(dir.file("whole.3do")));
         EXPECT_EQ(listFolder(dir.path()).size(), 2u) << "no scratch or staged file left";
     }
+    // Past the bytes after which the written part is flushed while the rest is written.
+    {
+        const Bytes whole = readBytes(dir.file("whole.3do"));
+        std::string error;
+        {
+            ObjectFileOutput out(dir.file("chunked.3do"));
+            for (int copy = 0; copy < 30; ++copy)
+                for (const tElement* e = list.First(); e; e = e->next)
+                    ASSERT_TRUE(out.add(*e));
+            ASSERT_TRUE(out.finish(error)) << error;
+        }
+        const Bytes big = readBytes(dir.file("chunked.3do"));
+        ASSERT_EQ(big.size(), 30 * whole.size());
+        for (int copy = 0; copy < 30; ++copy)
+            ASSERT_TRUE(std::equal(whole.begin(), whole.end(), big.begin() + copy * whole.size()));
+    }
     // Unfinished, nothing appears; and a folder that is not there is reported.
     {
         ObjectFileOutput out(dir.file("dropped.3do"), 2);
