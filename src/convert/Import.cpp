@@ -569,10 +569,8 @@ private:
         const aiMesh& mesh = *in.mesh;
         colours_.begin(mesh);
         std::string base = ToLatin1(mesh.mName.length > 0 ? mesh.mName.C_Str() : in.name);
-        if (base.empty())
-            base = "Polygon";
+        NumberedNames names(base.empty() ? "Polygon" : std::move(base));
         lone_ = makesOnePolygon(mesh);
-        int number = 0;
         return forEachFace(in, true, [&](unsigned) {
             if (context_.progress && (++done_ & 0xFFFF) == 0)
                 context_.progress(0.5f + 0.5f * float(done_) / float(totalFaces_));
@@ -588,7 +586,7 @@ private:
             }
             const Colour colour = colours_.of(indices_.data(), unsigned(indices_.size()));
             if (corners_.size() == 3 || (corners_.size() == 4 && IsConvexQuad(corners_.data()))) {
-                const Outcome outcome = emit(corners_, nullptr, colour, base, number);
+                const Outcome outcome = emit(corners_, nullptr, colour, names);
                 report_.degenerate += outcome == Outcome::Dropped;
                 return outcome != Outcome::Failed || refused(error);
             }
@@ -601,7 +599,7 @@ private:
             }
             bool any = false;
             for (const Piece& piece : pieces_) {
-                const Outcome outcome = emit(corners_, &piece, colour, base, number);
+                const Outcome outcome = emit(corners_, &piece, colour, names);
                 if (outcome == Outcome::Failed)
                     return refused(error);
                 any = any || outcome == Outcome::Written;
@@ -635,7 +633,7 @@ private:
     enum class Outcome { Written, Dropped, Failed };
 
     Outcome emit(const std::vector<Vec>& corners, const Piece* piece, const Colour& colour,
-                 const std::string& base, int& number)
+                 NumberedNames& names)
     {
         const int count = piece ? 3 : int(corners.size());
         tElement& e = element_;   // reused, so that its texts keep their storage
@@ -672,7 +670,7 @@ private:
         e.green = colour.g;
         e.blue = colour.b;
         e.color = colour.r | colour.g << 8 | colour.b << 16;
-        nameAndTexture(e, base, number);
+        nameAndTexture(e, names);
         if (!sink_(e))
             return Outcome::Failed;
         report_.clamped += clamped;
@@ -685,12 +683,12 @@ private:
     // A lone polygon keeps its group's name as it is; the faces of a larger group are
     // numbered after it. A face that shows a bitmap (only one of at most four corners can)
     // is textured instead of coloured.
-    void nameAndTexture(tElement& e, const std::string& base, int& number)
+    void nameAndTexture(tElement& e, NumberedNames& names)
     {
         if (lone_)
-            e.name.assign(std::string_view(base).substr(0, kLoneNameBytes));
+            e.name.assign(std::string_view(names.base()).substr(0, kLoneNameBytes));
         else
-            AssignNumberedName(e.name, base, ++number);
+            names.next(e.name);
         e.texture.clear();
         if (texture_) {
             e.red = e.green = e.blue = e.color = -1;

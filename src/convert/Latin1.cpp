@@ -69,10 +69,23 @@ std::size_t formatNumberedName(char (&out)[kNameBytes + 16], const std::string& 
 
 } // namespace
 
-void AssignNumberedName(tInlineText<31>& name, const std::string& base, int number)
+void NumberedNames::next(tInlineText<31>& name)
 {
-    char text[kNameBytes + 16];
-    name.assign(std::string_view(text, formatNumberedName(text, base, number)));
+    static_assert(sizeof text_ >= kNameBytes + 16);
+    ++number_;
+    // Counting up in place: a carry out of the first digit makes the number longer, and the
+    // base may then lose a byte, so that name is formatted anew.
+    std::size_t at = size_;
+    while (at > digits_ && text_[at - 1] == '9')
+        text_[--at] = '0';
+    if (at > digits_) {
+        ++text_[at - 1];
+    } else {
+        size_ = formatNumberedName(reinterpret_cast<char(&)[kNameBytes + 16]>(text_), base_, number_);
+        digits_ = std::size_t(std::find(std::make_reverse_iterator(text_ + size_),
+                                        std::make_reverse_iterator(text_), ' ').base() - text_);
+    }
+    name.assign(std::string_view(text_, size_));
 }
 
 std::string NumberedName(const std::string& base, int number)

@@ -308,6 +308,17 @@ TEST(ConvertPlacement, LargeFacesSplitQuadsKeptNamesCut)
     EXPECT_EQ(list.First()->name, "?abcdefghijklmnopqrstuvwxyz\xe9 1");
     EXPECT_EQ(list.Last()->name, "?abcdefghijklmnopqrstuvwxyz\xe9 4");
     EXPECT_EQ(NumberedName(std::string(40, 'x'), 12345).size(), 30u);
+    // Names counted up in place are the names formatted anew, across the carries that make
+    // the number longer and cut a long base by a byte.
+    for (const std::string& base : {std::string("a b"), std::string(28, 'x')}) {
+        NumberedNames names(base);
+        tInlineText<31> name;
+        for (int n = 1; n <= 1001; ++n) {
+            names.next(name);
+            if (name != NumberedName(base, n))
+                FAIL() << base << " " << n << ": " << name;
+        }
+    }
     EXPECT_EQ(ToLatin1("\xc3\xa9\x01\xff"), std::string("\xe9 ?"));
 }
 
