@@ -278,24 +278,38 @@ int benchFirstOpen(const char* self, const char* file, int runs)
 }
 
 // The program and the bare window in turns, RUNS of each; `others` are builds of the program
-// made to be compared with it (a start-up step taken out, say), run in the same turns.
+// made to be compared with it (a start-up step taken out, say), run in the same turns, and so
+// is F3D, where it is installed, drawing one triangle to a picture file of the view's size.
 int benchStartup(int runs, const std::vector<QString>& others)
 {
     std::vector<QString> programs{QStringLiteral(STARTUP_APP)};
     programs.insert(programs.end(), others.begin(), others.end());
+    QTemporaryDir dir;
+    const std::string tiny = dir.filePath("tiny.stl").toStdString();
+    const bool f3d = haveF3d() && writeStl(1, tiny.c_str()) == 0;
+    // F3D takes the turn after the last program.
+    const std::size_t turns = programs.size() + (f3d ? 1 : 0);
     std::vector<std::vector<double>> times(programs.size());
-    std::vector<double> bare;
+    std::vector<double> bare, f3dTimes;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(runChildOutput(STARTUP_BARE, {}).toDouble());
         std::printf("run %d: bare QOpenGLWindow %7.1f ms", i + 1, bare.back());
         // Each run starts with another program, so that none always meets the caches the
         // same program left.
-        for (std::size_t k = 0; k < programs.size(); ++k) {
-            const std::size_t p = (k + std::size_t(i)) % programs.size();
-            times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+        double f3dMs = -1;
+        for (std::size_t k = 0; k < turns; ++k) {
+            const std::size_t p = (k + std::size_t(i)) % turns;
+            if (p < programs.size()) {
+                times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+            } else if (const Measured m = runF3d(dir, tiny); m.ok) {
+                f3dMs = m.ms;
+                f3dTimes.push_back(m.ms);
+            }
         }
         for (std::size_t p = 0; p < programs.size(); ++p)
             std::printf(", %s %7.1f ms", p == 0 ? "3D-Vorlan" : qPrintable(programs[p]), times[p].back());
+        if (f3dMs >= 0)
+            std::printf(", F3D %7.1f ms", f3dMs);
         std::printf("\n");
     }
     const double b = median(bare), a = median(times[0]);
@@ -305,6 +319,10 @@ int benchStartup(int runs, const std::vector<QString>& others)
     for (std::size_t p = 1; p < programs.size(); ++p)
         std::printf("  %s %.1f ms: %+.1f ms against 3D-Vorlan\n", qPrintable(programs[p]),
                     median(times[p]), median(times[p]) - a);
+    if (!f3dTimes.empty())
+        std::printf("  F3D, start to its end, one triangle drawn to a picture file of the view's "
+                    "size (--output): %.1f ms; 3D-Vorlan / F3D %.2f\n",
+                    median(f3dTimes), a / median(f3dTimes));
     return 0;
 }
 
@@ -921,7 +939,9 @@ const char* const kHelp =
     "  startup [RUNS [APP...]]    start of the process to the first frame presented, against\n"
     "                             a bare Qt program whose one OpenGL window clears and swaps\n"
     "                             (startup_app and startup_bare), RUNS of each (default 5);\n"
-    "                             each APP (another build of startup_app) in the same turns\n"
+    "                             each APP (another build of startup_app) in the same turns,\n"
+    "                             and F3D, where installed, from its start to its end with one\n"
+    "                             triangle drawn to a picture of the view's size (--output)\n"
     "  hold [SECONDS]             a held \"Y-Rotate CCW\" on the cube (12 triangles), 10,000\n"
     "                             and 100,000 polygons: ticks a second, CPU per tick, and one\n"
     "                             tick against DrawScene alone and with its swap (default 3)\n"
