@@ -867,11 +867,11 @@ int benchUserHold(const char* self, int n, double seconds, int runs)
     QTemporaryDir dir;
     const std::string object = dir.filePath("bench.3do").toStdString();
     const std::string stl = dir.filePath("bench.stl").toStdString();
-    const std::string drag = dir.filePath("drag.log").toStdString();
-    const std::string still = dir.filePath("still.log").toStdString();
+    const std::string dragLog = dir.filePath("drag.log").toStdString();
+    const std::string stillLog = dir.filePath("still.log").toStdString();
     const int moves = 100;
     if (writeObjectFile(n, object.c_str()) != 0 || writeStl(n, stl.c_str()) != 0 ||
-        !writeDragLog(drag, moves) || !writeDragLog(still, 0))
+        !writeDragLog(dragLog, moves) || !writeDragLog(stillLog, 0))
         return 1;
     const WindowManager wm;
     const bool f3d = haveF3d();
@@ -879,10 +879,10 @@ int benchUserHold(const char* self, int n, double seconds, int runs)
     const double tickMs = 1000.0 / TMotionTimer::kTicksPerSecond;
     std::vector<double> tickRates, frameMs, floors, ratios, pacedRatios, f3dFrames;
     for (int run = 1; run <= runs; ++run) {
-        Measured dragged, held;
+        Measured dragged, still;
         if (f3d) {
-            dragged = runF3d(dir, stl, {"--interaction-test-play=" + drag});
-            held = runF3d(dir, stl, {"--interaction-test-play=" + still});
+            dragged = runF3d(dir, stl, {"--interaction-test-play=" + dragLog});
+            still = runF3d(dir, stl, {"--interaction-test-play=" + stillLog});
         }
         // A journal of its own each run, so that a run ended early offers nothing to the next.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -921,10 +921,10 @@ int benchUserHold(const char* self, int n, double seconds, int runs)
                     "presented/s = %7.2f ms a frame | floor: one frame %7.2f ms | ratio %.2f",
                     run, heldMs / 1000, tickRates.back(), 1000.0 * double(drawn) / heldMs,
                     1000.0 * double(shown) / heldMs, perFrame, frame, perFrame / frame);
-        if (dragged.ok && held.ok) {
-            f3dFrames.push_back((dragged.ms - held.ms) / moves);
+        if (dragged.ok && still.ok) {
+            f3dFrames.push_back((dragged.ms - still.ms) / moves);
             std::printf(" | F3D %7.2f ms a frame (%d-step drag %.0f ms - none %.0f ms)",
-                        f3dFrames.back(), moves, dragged.ms, held.ms);
+                        f3dFrames.back(), moves, dragged.ms, still.ms);
         }
         std::printf("\n");
         std::fflush(stdout);
