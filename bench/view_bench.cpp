@@ -147,6 +147,77 @@ template <typename F> double msEach(int times, F&& f)
     return double(t.nsecsElapsed()) / 1e6 / times;
 }
 
+// How often a frame of that many polygons is repeated for a steady mean.
+int repeatsFor(int polygons) { return polygons > 50000 ? 10 : polygons > 5000 ? 40 : 400; }
+
+// ---------------------------------------------------------------- files and other programs
+
+int writeObjectFile(int n, const char* fileName)
+{
+    CDynArray list;
+    FillSpreadObject(list, n, true);
+    return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
+}
+
+int writeStl(int n, const char* fileName)
+{
+    CDynArray list;
+    FillSpreadObject(list, n, true);
+    std::ofstream out(fileName, std::ios::binary);
+    char header[80] = "3D-Vorlan benchmark triangles";
+    out.write(header, sizeof header);
+    const uint32_t count = uint32_t(n);
+    out.write(reinterpret_cast<const char*>(&count), 4);
+    for (const tElement* p = list.First(); p; p = p->next) {
+        const float normal[3] = {0, 0, 1};
+        out.write(reinterpret_cast<const char*>(normal), sizeof normal);
+        out.write(reinterpret_cast<const char*>(p->vertex), 9 * sizeof(float));
+        const uint16_t attributes = 0;
+        out.write(reinterpret_cast<const char*>(&attributes), 2);
+    }
+    return out ? 0 : 1;
+}
+
+struct Measured {
+    double ms = -1;
+    long peakKb = 0;
+    bool ok = false;
+};
+
+// Another program run to its end: wall time and peak resident memory, from its own wait4.
+Measured runProgram(const std::vector<std::string>& command)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : command)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    QElapsedTimer t;
+    t.start();
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return {};
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid)
+        return {};
+    return {double(t.nsecsElapsed()) / 1e6, usage.ru_maxrss,
+            WIFEXITED(status) && WEXITSTATUS(status) == 0};
+}
+
+bool haveF3d() { return !QStandardPaths::findExecutable("f3d").isEmpty(); }
+
+// F3D, the viewer compared with, drawing `mesh` at the view's size into a picture file in
+// `dir` and ending; `options` go before the mesh.
+Measured runF3d(const QTemporaryDir& dir, const std::string& mesh,
+                const std::vector<std::string>& options = {})
+{
+    std::vector<std::string> command{"f3d", "--output=" + dir.filePath("f3d.png").toStdString(),
+                                      "--resolution=523,529"};
+    command.insert(command.end(), options.begin(), options.end());
+    command.push_back(mesh);
+    return runProgram(command);
+}
+
 // ---------------------------------------------------------------- start-up
 
 int childOpen(int argc, char** argv)
@@ -206,32 +277,39 @@ int benchFirstOpen(const char* self, const char* file, int runs)
     return 0;
 }
 
-int writeObjectFile(int n, const char* fileName)
-{
-    CDynArray list;
-    FillSpreadObject(list, n, true);
-    return WriteObjectFile(fileName, list.First(), list.Count()) ? 0 : 1;
-}
-
 // The program and the bare window in turns, RUNS of each; `others` are builds of the program
-// made to be compared with it (a start-up step taken out, say), run in the same turns.
+// made to be compared with it (a start-up step taken out, say), run in the same turns, and so
+// is F3D, where it is installed, drawing one triangle to a picture file of the view's size.
 int benchStartup(int runs, const std::vector<QString>& others)
 {
     std::vector<QString> programs{QStringLiteral(STARTUP_APP)};
     programs.insert(programs.end(), others.begin(), others.end());
+    QTemporaryDir dir;
+    const std::string tiny = dir.filePath("tiny.stl").toStdString();
+    const bool f3d = haveF3d() && writeStl(1, tiny.c_str()) == 0;
+    // F3D takes the turn after the last program.
+    const std::size_t turns = programs.size() + (f3d ? 1 : 0);
     std::vector<std::vector<double>> times(programs.size());
-    std::vector<double> bare;
+    std::vector<double> bare, f3dTimes;
     for (int i = 0; i < runs; ++i) {
         bare.push_back(runChildOutput(STARTUP_BARE, {}).toDouble());
         std::printf("run %d: bare QOpenGLWindow %7.1f ms", i + 1, bare.back());
         // Each run starts with another program, so that none always meets the caches the
         // same program left.
-        for (std::size_t k = 0; k < programs.size(); ++k) {
-            const std::size_t p = (k + std::size_t(i)) % programs.size();
-            times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+        double f3dMs = -1;
+        for (std::size_t k = 0; k < turns; ++k) {
+            const std::size_t p = (k + std::size_t(i)) % turns;
+            if (p < programs.size()) {
+                times[p].push_back(runChildOutput(programs[p].toLocal8Bit().constData(), {}).toDouble());
+            } else if (const Measured m = runF3d(dir, tiny); m.ok) {
+                f3dMs = m.ms;
+                f3dTimes.push_back(m.ms);
+            }
         }
         for (std::size_t p = 0; p < programs.size(); ++p)
             std::printf(", %s %7.1f ms", p == 0 ? "3D-Vorlan" : qPrintable(programs[p]), times[p].back());
+        if (f3dMs >= 0)
+            std::printf(", F3D %7.1f ms", f3dMs);
         std::printf("\n");
     }
     const double b = median(bare), a = median(times[0]);
@@ -241,6 +319,10 @@ int benchStartup(int runs, const std::vector<QString>& others)
     for (std::size_t p = 1; p < programs.size(); ++p)
         std::printf("  %s %.1f ms: %+.1f ms against 3D-Vorlan\n", qPrintable(programs[p]),
                     median(times[p]), median(times[p]) - a);
+    if (!f3dTimes.empty())
+        std::printf("  F3D, start to its end, one triangle drawn to a picture file of the view's "
+                    "size (--output): %.1f ms; 3D-Vorlan / F3D %.2f\n",
+                    median(f3dTimes), a / median(f3dTimes));
     return 0;
 }
 
@@ -281,7 +363,7 @@ void benchHold(Fixture& f, const char* what, double seconds)
     const long held = ticks;
 
     // One tick (motion step and its frame) against the frame's floors, button still held.
-    const int times = form.polygons().Count() > 50000 ? 10 : form.polygons().Count() > 5000 ? 40 : 400;
+    const int times = repeatsFor(form.polygons().Count());
     const double tick = msEach(times, [&] {
         form.Timer1Timer();
         panel->makeContextCurrent();
@@ -548,32 +630,6 @@ int childUserOpen(const char* self, const char* file, int n)
     return 0;
 }
 
-struct Measured {
-    double ms = -1;
-    long peakKb = 0;
-    bool ok = false;
-};
-
-// Another program run to its end: wall time and peak resident memory, from its own wait4.
-Measured runProgram(const std::vector<std::string>& command)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : command)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    QElapsedTimer t;
-    t.start();
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
-        return {};
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid)
-        return {};
-    return {double(t.nsecsElapsed()) / 1e6, usage.ru_maxrss,
-            WIFEXITED(status) && WEXITSTATUS(status) == 0};
-}
-
 bool xdo(const QStringList& arguments)
 {
     QProcess p;
@@ -593,7 +649,21 @@ QByteArray nextLine(QProcess& child, int timeoutMs)
     return child.readLine().trimmed();
 }
 
-int writeStl(int n, const char* fileName);
+// A window manager, as a user has one: it frames dialogs, gives a clicked window the focus
+// and hands it back. Where one runs already, the display keeps that one.
+struct WindowManager {
+    QProcess process;
+    WindowManager()
+    {
+        process.start("openbox", {"--sm-disable"});
+        QTest::qWait(500);
+    }
+    ~WindowManager()
+    {
+        process.terminate();
+        process.waitForFinished(3000);
+    }
+};
 
 // Open of n polygons through the real tool button, file dialog and exposure, in turns with
 // F3D drawing the same triangles to a picture file of the view's size.
@@ -606,21 +676,14 @@ int benchUserOpen(const char* self, int n, int runs)
     if (writeObjectFile(n, object.c_str()) != 0 || writeStl(n, stl.c_str()) != 0 ||
         writeStl(1, tiny.c_str()) != 0)
         return 1;
-    // A window manager, as a user has one: it frames the dialog and hands the focus back.
-    QProcess wm;
-    wm.start("openbox", {"--sm-disable"});
-    QTest::qWait(500);
-    const bool f3d = !QStandardPaths::findExecutable("f3d").isEmpty();
-    auto f3dRun = [&](const std::string& mesh) {
-        return runProgram({"f3d", "--output=" + dir.filePath("f3d.png").toStdString(),
-                           "--resolution=523,529", mesh});
-    };
+    const WindowManager wm;
+    const bool f3d = haveF3d();
     std::vector<double> opens, floors, ratios, f3dAll, f3dOwn, perPolygon, peaks, f3dPeaks;
     for (int run = 1; run <= runs; ++run) {
         Measured big, small;
         if (f3d) {
-            big = f3dRun(stl);
-            small = f3dRun(tiny);
+            big = runF3d(dir, stl);
+            small = runF3d(dir, tiny);
         }
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -677,8 +740,6 @@ int benchUserOpen(const char* self, int n, int runs)
         std::printf("\n");
         std::fflush(stdout);
     }
-    wm.terminate();
-    wm.waitForFinished(3000);
     if (opens.empty())
         return 1;
     std::printf("median of %zu runs, %d polygons: Open through the dialog %.1f ms, floor (read + "
@@ -693,23 +754,193 @@ int benchUserOpen(const char* self, int n, int runs)
     return 0;
 }
 
-int writeStl(int n, const char* fileName)
+// ---------------------------------------------------------------- a button held as a user holds it
+
+// The program as its main() runs it, with the object file named on its command line, and
+// "Y-Rotate CCW" held by the parent's X events. Once the object is shown and the view has
+// been quiet for a while it tells the parent where the button is on the screen; it counts
+// the ticks, scenes drawn and frames presented between the press and the release the button
+// receives, then, in the same process, its floor: the mean of the window's own frame of the
+// object (DrawScene with its swap), repeated for as long as the hold lasted.
+int childUserHold(const char* self, const char* file, int n)
 {
-    CDynArray list;
-    FillSpreadObject(list, n, true);
-    std::ofstream out(fileName, std::ios::binary);
-    char header[80] = "3D-Vorlan benchmark triangles";
-    out.write(header, sizeof header);
-    const uint32_t count = uint32_t(n);
-    out.write(reinterpret_cast<const char*>(&count), 4);
-    for (const tElement* p = list.First(); p; p = p->next) {
-        const float normal[3] = {0, 0, 1};
-        out.write(reinterpret_cast<const char*>(normal), sizeof normal);
-        out.write(reinterpret_cast<const char*>(p->vertex), 9 * sizeof(float));
-        const uint16_t attributes = 0;
-        out.write(reinterpret_cast<const char*>(&attributes), 2);
+    char* args[] = {const_cast<char*>(self), const_cast<char*>(file), nullptr};
+    int argc = 2;
+    struct Probe : QObject {
+        QPushButton* button = nullptr;
+        TVorlanForm* form = nullptr;
+        QElapsedTimer clock;
+        qint64 pressed = -1, released = -1;
+        long ticks = 0, heldTicks = 0, drawn = 0, shown = 0;
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            if (watched != button)
+                return false;
+            // Seen before the button's own handlers: the timer starts after the press and
+            // stops after the release.
+            if (event->type() == QEvent::MouseButtonPress && pressed < 0) {
+                pressed = clock.nsecsElapsed();
+                ticks = 0;
+                drawn = form->framesDrawn();
+                shown = form->glPanel()->framesPresented();
+            } else if (event->type() == QEvent::MouseButtonRelease && pressed >= 0 && released < 0) {
+                released = clock.nsecsElapsed();
+                heldTicks = ticks;
+                drawn = form->framesDrawn() - drawn;
+                shown = form->glPanel()->framesPresented() - shown;
+            }
+            return false;
+        }
+    } probe;
+    qint64 lastSwap = -1;
+    bool told = false;
+    QTimer poll;
+    return RunProgram(argc, args, [&](TVorlanForm& form) {
+        probe.form = &form;
+        probe.button = form.findChild<QPushButton*>("BitBtnYCCW");
+        probe.clock.start();
+        probe.button->installEventFilter(&probe);
+        QObject::connect(form.motionTimer(), &TMotionTimer::timeout, [&probe] { ++probe.ticks; });
+        QObject::connect(form.glPanel(), &TGLPanel::frameSwapped,
+                         [&] { lastSwap = probe.clock.nsecsElapsed(); });
+        poll.setInterval(50);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            const qint64 now = probe.clock.nsecsElapsed();
+            if (!told) {
+                if (form.polygons().Count() != n || lastSwap < 0 || now - lastSwap < 1000 * 1000000LL)
+                    return;
+                told = true;
+                const QPoint at = probe.button->mapToGlobal(probe.button->rect().center());
+                tell("ready %d %d\n", at.x(), at.y());
+                return;
+            }
+            // Once the last frame of the hold is out of the way.
+            if (probe.released < 0 || now - probe.released < 300 * 1000000LL)
+                return;
+            poll.stop();
+            // Frames for as long as the hold lasted, so that both meet the same share of
+            // whatever else the machine is doing; the swap waits for the picture, as in
+            // every frame of the hold.
+            const qint64 span = probe.released - probe.pressed;
+            form.DrawScene();
+            QElapsedTimer t;
+            t.start();
+            long frames = 0;
+            do {
+                form.DrawScene();
+                ++frames;
+            } while (t.nsecsElapsed() < span);
+            const double frame = double(t.nsecsElapsed()) / 1e6 / double(frames);
+            tell("result %.1f %ld %ld %ld %.3f\n", double(probe.released - probe.pressed) / 1e6,
+                 probe.heldTicks, probe.drawn, probe.shown, frame);
+            QCoreApplication::quit();
+        });
+        poll.start();
+    });
+}
+
+// An interaction log of VTK's event recorder, the format F3D plays: the left button pressed
+// in the middle of its window, `moves` steps of 4 pixels to and fro, each a rotation and a
+// render, and the release.
+bool writeDragLog(const std::string& fileName, int moves)
+{
+    std::ofstream out(fileName);
+    out << "# StreamVersion 1.1\n"
+           "MouseMoveEvent 261 264 0 0 0 0\n"
+           "LeftButtonPressEvent 261 264 0 0 0 0\n";
+    int x = 261, step = 4;
+    for (int i = 0; i < moves; ++i) {
+        if (x + step < 101 || x + step > 421)
+            step = -step;
+        x += step;
+        out << "MouseMoveEvent " << x << " 264 0 0 0 0\n";
     }
-    return out ? 0 : 1;
+    out << "LeftButtonReleaseEvent " << x << " 264 0 0 0 0\n";
+    return bool(out);
+}
+
+// "Y-Rotate CCW" of the program started on an object of n polygons, held with the real mouse
+// for `seconds`, in turns with F3D rotating the same triangles: its per-frame time is that of
+// a played drag of 100 steps, less the same run with no step, divided by the steps.
+int benchUserHold(const char* self, int n, double seconds, int runs)
+{
+    QTemporaryDir dir;
+    const std::string object = dir.filePath("bench.3do").toStdString();
+    const std::string stl = dir.filePath("bench.stl").toStdString();
+    const std::string dragLog = dir.filePath("drag.log").toStdString();
+    const std::string stillLog = dir.filePath("still.log").toStdString();
+    const int moves = 100;
+    if (writeObjectFile(n, object.c_str()) != 0 || writeStl(n, stl.c_str()) != 0 ||
+        !writeDragLog(dragLog, moves) || !writeDragLog(stillLog, 0))
+        return 1;
+    const WindowManager wm;
+    const bool f3d = haveF3d();
+    // The timer paces the frames: a floor below its interval cannot be reached while held.
+    const double tickMs = 1000.0 / TMotionTimer::kTicksPerSecond;
+    std::vector<double> tickRates, frameMs, floors, ratios, pacedRatios, f3dFrames;
+    for (int run = 1; run <= runs; ++run) {
+        Measured dragged, still;
+        if (f3d) {
+            dragged = runF3d(dir, stl, {"--interaction-test-play=" + dragLog});
+            still = runF3d(dir, stl, {"--interaction-test-play=" + stillLog});
+        }
+        // A journal of its own each run, so that a run ended early offers nothing to the next.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_STATE_HOME", dir.filePath("state" + QString::number(run)));
+        QProcess child;
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QString::fromLocal8Bit(self),
+                    {"--child-user-hold", QString::fromStdString(object), QString::number(n)});
+        const QList<QByteArray> ready = nextLine(child, 120000).split(' ');
+        if (ready.size() != 3 || ready[0] != "ready") {
+            std::printf("run %d: the window did not come up with the object\n", run);
+            child.kill();
+            child.waitForFinished();
+            continue;
+        }
+        xdo({"mousemove", ready[1], ready[2], "sleep", "0.2", "mousedown", "1"});
+        QTest::qWait(int(seconds * 1000));
+        xdo({"mouseup", "1"});
+        const QList<QByteArray> r = nextLine(child, 60000).split(' ');
+        if (!child.waitForFinished(10000))
+            child.kill();
+        if (r.size() != 6 || r[0] != "result" || r[4].toLong() <= 0) {
+            std::printf("run %d: the hold was not seen\n", run);
+            continue;
+        }
+        const double heldMs = r[1].toDouble(), frame = r[5].toDouble();
+        const long ticks = r[2].toLong(), drawn = r[3].toLong(), shown = r[4].toLong();
+        const double perFrame = heldMs / double(shown);
+        tickRates.push_back(1000.0 * double(ticks) / heldMs);
+        frameMs.push_back(perFrame);
+        floors.push_back(frame);
+        ratios.push_back(perFrame / frame);
+        pacedRatios.push_back(perFrame / std::max(frame, tickMs));
+        std::printf("run %d: held %.2f s: %5.1f ticks/s, %5.1f scenes/s, %5.1f frames "
+                    "presented/s = %7.2f ms a frame | floor: one frame %7.2f ms | ratio %.2f",
+                    run, heldMs / 1000, tickRates.back(), 1000.0 * double(drawn) / heldMs,
+                    1000.0 * double(shown) / heldMs, perFrame, frame, perFrame / frame);
+        if (dragged.ok && still.ok) {
+            f3dFrames.push_back((dragged.ms - still.ms) / moves);
+            std::printf(" | F3D %7.2f ms a frame (%d-step drag %.0f ms - none %.0f ms)",
+                        f3dFrames.back(), moves, dragged.ms, still.ms);
+        }
+        std::printf("\n");
+        std::fflush(stdout);
+    }
+    if (frameMs.empty())
+        return 1;
+    std::printf("median of %zu runs, %d polygons, \"Y-Rotate CCW\" held %.1f s: %.1f ticks/s, "
+                "%.2f ms a frame, floor (one frame) %.2f ms, ratio %.2f (to the floor or the "
+                "%.1f ms tick, the larger, %.2f)",
+                frameMs.size(), n, seconds, median(tickRates), median(frameMs), median(floors),
+                median(ratios), tickMs, median(pacedRatios));
+    if (!f3dFrames.empty())
+        std::printf("; F3D %.2f ms a frame of a played drag, off the screen; ours / F3D's %.2f",
+                    median(f3dFrames), median(frameMs) / median(f3dFrames));
+    std::printf("\n");
+    return 0;
 }
 
 const char* const kHelp =
@@ -720,7 +951,9 @@ const char* const kHelp =
     "  startup [RUNS [APP...]]    start of the process to the first frame presented, against\n"
     "                             a bare Qt program whose one OpenGL window clears and swaps\n"
     "                             (startup_app and startup_bare), RUNS of each (default 5);\n"
-    "                             each APP (another build of startup_app) in the same turns\n"
+    "                             each APP (another build of startup_app) in the same turns,\n"
+    "                             and F3D, where installed, from its start to its end with one\n"
+    "                             triangle drawn to a picture of the view's size (--output)\n"
     "  hold [SECONDS]             a held \"Y-Rotate CCW\" on the cube (12 triangles), 10,000\n"
     "                             and 100,000 polygons: ticks a second, CPU per tick, and one\n"
     "                             tick against DrawScene alone and with its swap (default 3)\n"
@@ -737,6 +970,23 @@ const char* const kHelp =
     "                             with xdotool; to the last frame presented, with the scenes\n"
     "                             drawn, beside its floor and F3D's --output of the same\n"
     "                             triangles, each run (default 1000000 polygons, 3 runs)\n"
+    "  user-hold [POLYGONS] [SECONDS] [RUNS]\n"
+    "                             \"Y-Rotate CCW\" held as a user holds it: the program\n"
+    "                             started on an object file of POLYGONS triangles as its\n"
+    "                             main() starts it, under openbox, the button pressed with\n"
+    "                             xdotool and let go SECONDS later; the ticks, scenes drawn\n"
+    "                             and frames presented (swaps the view counts) between the\n"
+    "                             press and the release the button received, and the ms a\n"
+    "                             frame held against its floor, the mean of the window's\n"
+    "                             own frame (DrawScene with its swap) repeated in the same\n"
+    "                             process for as long as the hold lasted; the timer paces\n"
+    "                             at most 60 frames a second. Beside it, in the same run,\n"
+    "                             F3D's ms a frame on the same triangles (a binary STL):\n"
+    "                             --output with --interaction-test-play of a 100-step\n"
+    "                             left-button drag (a rotation and a render each step),\n"
+    "                             less the same with no step, over 100; F3D draws off the\n"
+    "                             screen there and presents nothing (default 100000\n"
+    "                             polygons, 3 s, 3 runs)\n"
     "  3do POLYGONS FILE.3do      the Open benchmark's triangles as an object file\n"
     "  stl POLYGONS FILE.stl      the same triangles as a binary STL\n"
     "  -h, --help                 show this help and exit\n"
@@ -747,7 +997,8 @@ const char* const kHelp =
 int usage()
 {
     std::fprintf(stderr, "usage: view_bench startup [runs] | hold [seconds] | open [polygons] | "
-                         "first-open <file.3do> [runs] | 3do <polygons> <file.3do> | "
+                         "first-open <file.3do> [runs] | user-open [polygons] [runs] | "
+                         "user-hold [polygons] [seconds] [runs] | 3do <polygons> <file.3do> | "
                          "stl <polygons> <file.stl>\n");
     return 2;
 }
@@ -769,6 +1020,13 @@ int main(int argc, char** argv)
         QCoreApplication app(argc, argv);
         return benchUserOpen(argv[0], argc > 2 ? std::atoi(argv[2]) : 1000000,
                              argc > 3 ? std::atoi(argv[3]) : 3);
+    }
+    if (mode == "--child-user-hold")
+        return argc == 4 ? childUserHold(argv[0], argv[2], std::atoi(argv[3])) : usage();
+    if (mode == "user-hold") {
+        QCoreApplication app(argc, argv);
+        return benchUserHold(argv[0], argc > 2 ? std::atoi(argv[2]) : 100000,
+                             argc > 3 ? std::atof(argv[3]) : 3.0, argc > 4 ? std::atoi(argv[4]) : 3);
     }
     if (mode == "--child-open")
         return argc == 3 ? childOpen(argc, argv) : usage();
