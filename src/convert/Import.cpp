@@ -510,7 +510,7 @@ private:
             if (in.mirrored)
                 std::reverse(indices_.begin(), indices_.end());
             // Turns the corners so that the first is the renderer's, when the face shows a bitmap.
-            texture_ = count ? bitmapOf(mesh, indices_) : nullptr;
+            texture_ = count && colours_.picture() ? bitmapOf(mesh, indices_) : nullptr;
             corners_.clear();
             for (unsigned i : indices_)
                 placement_.placeInto(in, mesh.mVertices[i], corners_.emplace_back());
@@ -639,8 +639,10 @@ private:
         tElement& e = element_;   // reused, so that its texts keep their storage
         std::fill(e.vertex + 3 * count, std::end(e.vertex), 0.0f);
         bool clamped = clampedFace_, rounded = false;
-        Vec stored[4];
+        const int n = 3 * count;
         for (int k = 0; k < count; ++k) {
+            // One coordinate at a time: the corner was just stored so, and a wider load of
+            // it would wait for the stores to reach the cache.
             const Vec& p = corners[piece ? (*piece)[k] : k];
             for (int a = 0; a < 3; ++a) {
                 double v = p[a];
@@ -648,21 +650,30 @@ private:
                     const double whole = RoundHalfAway(v);
                     rounded = rounded || whole != v;
                     v = whole;
+                    if (v < -kEditorLimit || v > kEditorLimit) {
+                        v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
+                        clamped = true;
+                    }
                 }
-                if (round_ && (v < -kEditorLimit || v > kEditorLimit)) {
-                    v = std::clamp(v, double(-kEditorLimit), double(kEditorLimit));
-                    clamped = true;
-                }
-                float f = float(v);
-                if (!std::isfinite(f)) {
-                    // Beyond what a float holds: as far as the editor's range reaches.
-                    f = std::copysign(kEditorLimit, f);
-                    clamped = true;
-                }
-                e.vertex[3 * k + a] = f;
-                stored[k][a] = f;
+                e.vertex[3 * k + a] = float(v);
             }
         }
+        // Zero times a coordinate is zero unless it is infinite (the corners are numbers):
+        // one test for the face.
+        float zero = 0.0f;
+        for (int i = 0; i < n; ++i)
+            zero += e.vertex[i] * 0.0f;
+        if (zero != 0.0f) {
+            for (int i = 0; i < n; ++i)
+                if (!std::isfinite(e.vertex[i])) {
+                    // Beyond what a float holds: as far as the editor's range reaches.
+                    e.vertex[i] = std::copysign(kEditorLimit, e.vertex[i]);
+                    clamped = true;
+                }
+        }
+        Vec stored[4];
+        for (int k = 0; k < count; ++k)
+            stored[k] = {e.vertex[3 * k], e.vertex[3 * k + 1], e.vertex[3 * k + 2]};
         if (!HasArea(stored, std::size_t(count)))
             return Outcome::Dropped;
         e.type = count == 3 ? "Triangle" : "Quad";

@@ -98,8 +98,12 @@ void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
     std::memset(r, 0, sizeof r);
     putInlineText<kTypeField>(r + kTypeAt, e.type);
     putInlineText<kNameField>(r + kNameAt, e.name);
-    for (int i = 0; i < 12; ++i)
-        putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(r + kVertexAt, e.vertex, sizeof e.vertex);   // the file's own byte order
+    } else {
+        for (int i = 0; i < 12; ++i)
+            putU32(r + kVertexAt + 4 * i, std::bit_cast<uint32_t>(e.vertex[i]));
+    }
     putU32(r + kColorAt, uint32_t(e.color));
     putU32(r + kColorAt + 4, uint32_t(e.red));
     putU32(r + kColorAt + 8, uint32_t(e.green));
