@@ -649,6 +649,21 @@ QByteArray nextLine(QProcess& child, int timeoutMs)
     return child.readLine().trimmed();
 }
 
+// This benchmark started again as one of its children, up to its line "ready X Y" (where to
+// click): that line's words, or none, with the child ended, when it did not come in time.
+QList<QByteArray> startChild(QProcess& child, const char* self, const QStringList& arguments,
+                             int timeoutMs)
+{
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QString::fromLocal8Bit(self), arguments);
+    const QList<QByteArray> ready = nextLine(child, timeoutMs).split(' ');
+    if (ready.size() == 3 && ready[0] == "ready")
+        return ready;
+    child.kill();
+    child.waitForFinished();
+    return {};
+}
+
 // A window manager, as a user has one: it frames dialogs, gives a clicked window the focus
 // and hands it back. Where one runs already, the display keeps that one.
 struct WindowManager {
@@ -686,14 +701,10 @@ int benchUserOpen(const char* self, int n, int runs)
             small = runF3d(dir, tiny);
         }
         QProcess child;
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QString::fromLocal8Bit(self),
-                    {"--child-user-open", QString::fromStdString(object), QString::number(n)});
-        const QList<QByteArray> ready = nextLine(child, 30000).split(' ');
-        if (ready.size() != 3 || ready[0] != "ready") {
+        const QList<QByteArray> ready = startChild(
+            child, self, {"--child-user-open", QString::fromStdString(object), QString::number(n)}, 30000);
+        if (ready.isEmpty()) {
             std::printf("run %d: the window did not come up\n", run);
-            child.kill();
-            child.waitForFinished();
             continue;
         }
         // Not --sync: that waits for a motion, and the pointer may be there from the last run.
@@ -889,14 +900,10 @@ int benchUserHold(const char* self, int n, double seconds, int runs)
         env.insert("XDG_STATE_HOME", dir.filePath("state" + QString::number(run)));
         QProcess child;
         child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QString::fromLocal8Bit(self),
-                    {"--child-user-hold", QString::fromStdString(object), QString::number(n)});
-        const QList<QByteArray> ready = nextLine(child, 120000).split(' ');
-        if (ready.size() != 3 || ready[0] != "ready") {
+        const QList<QByteArray> ready = startChild(
+            child, self, {"--child-user-hold", QString::fromStdString(object), QString::number(n)}, 120000);
+        if (ready.isEmpty()) {
             std::printf("run %d: the window did not come up with the object\n", run);
-            child.kill();
-            child.waitForFinished();
             continue;
         }
         xdo({"mousemove", ready[1], ready[2], "sleep", "0.2", "mousedown", "1"});
