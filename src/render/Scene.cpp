@@ -304,7 +304,7 @@ void DrawObject(const CDynArray& list, ObjectArrays& arrays, const ViewOptions& 
 ObjectArrays::RunKey ObjectArrays::runKeyOf(const tElement& polygon)
 {
     const bool textured = polygon.isTextured();
-    return {polygon.isTriangle() ? GL_TRIANGLES : GL_QUADS, textured,
+    return {GLenum(polygon.isTriangle() ? GL_TRIANGLES : GL_QUADS), textured,
             textured ? polygon.textureId : 0};
 }
 

@@ -362,7 +362,7 @@ TEST(ConvertCommand, ObjectsComeBackFromObjAndGlbRecordForRecord)
         list.Add(e);
     }
     ASSERT_TRUE(WriteObjectFile(dir.file("made.3do"), list.First(), list.Count()));
-    for (const std::string source : {kExamples + "/crate.3do", kExamples + "/cube.3do",
+    for (const std::string& source : {kExamples + "/crate.3do", kExamples + "/cube.3do",
                                      kExamples + "/pyramid.3do", dir.file("made.3do")})
         for (const char* format : {"obj", "glb"}) {
             const std::string stem = source.substr(source.find_last_of('/') + 1, source.size() - 4 - source.find_last_of('/') - 1);
