@@ -221,7 +221,7 @@ int benchMemory(TVorlanForm& form, const char* file, bool withArrays)
 }
 
 const char* const kHelp =
-    "Usage: frame_bench [--quick]\n"
+    "Usage: frame_bench [--quick | --submission | --memory FILE.3do arrays|immediate]\n"
     "Milliseconds per frame of DrawScene in the main window against a bare loop of the same\n"
     "GL calls from a flat array, at 1,000, 10,000 and 100,000 polygons. Needs a display.\n"
     "\n"
