@@ -55,7 +55,7 @@ std::string ToLatin1(const std::string& utf8)
 namespace {
 
 // "base number", the base cut so that the whole fits a name; returns its length.
-std::size_t formatNumberedName(char (&out)[kNameBytes + 16], const std::string& base, int number)
+std::size_t formatNumberedName(char (&out)[NumberedNames::kRoom], const std::string& base, int number)
 {
     char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
@@ -71,7 +71,7 @@ std::size_t formatNumberedName(char (&out)[kNameBytes + 16], const std::string& 
 
 void NumberedNames::next(tInlineText<31>& name)
 {
-    static_assert(sizeof text_ >= kNameBytes + 16);
+    static_assert(NumberedNames::kRoom == kNameBytes + 16);
     ++number_;
     // Counting up in place: a carry out of the first digit makes the number longer, and the
     // base may then lose a byte, so that name is formatted anew.
@@ -81,16 +81,15 @@ void NumberedNames::next(tInlineText<31>& name)
     if (at > digits_) {
         ++text_[at - 1];
     } else {
-        size_ = formatNumberedName(reinterpret_cast<char(&)[kNameBytes + 16]>(text_), base_, number_);
-        digits_ = std::size_t(std::find(std::make_reverse_iterator(text_ + size_),
-                                        std::make_reverse_iterator(text_), ' ').base() - text_);
+        size_ = formatNumberedName(text_, base_, number_);
+        digits_ = std::string_view(text_, size_).rfind(' ') + 1;
     }
     name.assign(std::string_view(text_, size_));
 }
 
 std::string NumberedName(const std::string& base, int number)
 {
-    char text[kNameBytes + 16];
+    char text[NumberedNames::kRoom];
     return std::string(text, formatNumberedName(text, base, number));
 }
 

@@ -15,13 +15,16 @@ std::string NumberedName(const std::string& base, int number);
 // from the one before by counting up its digits.
 class NumberedNames {
 public:
+    // A name's 30 bytes and a number's digits, its sign and its space.
+    static constexpr std::size_t kRoom = 30 + 16;
+
     explicit NumberedNames(std::string base) : base_(std::move(base)) {}
     const std::string& base() const { return base_; }
     void next(tInlineText<31>& name);
 
 private:
     std::string base_;
-    char text_[48] = {};
+    char text_[kRoom] = {};
     std::size_t size_ = 0;    // of the last name; 0 before the first
     std::size_t digits_ = 0;  // where its number starts
     int number_ = 0;

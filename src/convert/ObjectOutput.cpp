@@ -1,6 +1,5 @@
 #include "ObjectOutput.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -107,7 +106,9 @@ bool ObjectFileOutput::drain()
     if (!handOver())
         return false;
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return (!hasPending_ && !busy_ && !flushWanted_ && !flushing_) || failed_; });
+    changed_.wait(lock, [this] {
+        return (!hasPending_ && !busy_ && !flushWanted_ && !flushing_) || failed_;
+    });
     if (failed_)
         error_ = failure();
     return !failed_;
