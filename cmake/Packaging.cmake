@@ -37,8 +37,8 @@ include(CPack)
 # benchmarks. A program or generated file missing from this list is not built, and CPack's
 # install step then stops on it.
 add_custom_target(vorlan_package)
-foreach(target 3dvorlan 3dvorlan-convert 3dvorlan-thumbnailer vorlan_manual vorlan_desktop_files
-               vorlan_convert_completion)
+foreach(target 3dvorlan 3dvorlan-convert 3dvorlan-convert-qt 3dvorlan-thumbnailer vorlan_manual
+               vorlan_desktop_files vorlan_convert_completion)
   if(TARGET ${target})
     add_dependencies(vorlan_package ${target})
   endif()
