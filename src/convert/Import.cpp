@@ -639,10 +639,16 @@ private:
         tElement& e = element_;   // reused, so that its texts keep their storage
         std::fill(e.vertex + 3 * count, std::end(e.vertex), 0.0f);
         bool clamped = clampedFace_, rounded = false;
-        const int n = 3 * count;
+        // The corners as stored, for the area test, kept beside the record's floats rather
+        // than read back from them: a load of two floats just stored one by one waits for
+        // the stores to reach the cache.
+        Vec stored[4];
+        // Zero times a coordinate is zero unless it is infinite (the corners are numbers):
+        // one test for the face.
+        float zero = 0.0f;
         for (int k = 0; k < count; ++k) {
             // One coordinate at a time: the corner was just stored so, and a wider load of
-            // it would wait for the stores to reach the cache.
+            // it would wait likewise.
             const Vec& p = corners[piece ? (*piece)[k] : k];
             for (int a = 0; a < 3; ++a) {
                 double v = p[a];
@@ -655,25 +661,22 @@ private:
                         clamped = true;
                     }
                 }
-                e.vertex[3 * k + a] = float(v);
+                const float f = float(v);
+                e.vertex[3 * k + a] = f;
+                stored[k][a] = f;
+                zero += f * 0.0f;
             }
         }
-        // Zero times a coordinate is zero unless it is infinite (the corners are numbers):
-        // one test for the face.
-        float zero = 0.0f;
-        for (int i = 0; i < n; ++i)
-            zero += e.vertex[i] * 0.0f;
         if (zero != 0.0f) {
-            for (int i = 0; i < n; ++i)
-                if (!std::isfinite(e.vertex[i])) {
-                    // Beyond what a float holds: as far as the editor's range reaches.
-                    e.vertex[i] = std::copysign(kEditorLimit, e.vertex[i]);
-                    clamped = true;
-                }
+            for (int k = 0; k < count; ++k)
+                for (int a = 0; a < 3; ++a)
+                    if (!std::isfinite(e.vertex[3 * k + a])) {
+                        // Beyond what a float holds: as far as the editor's range reaches.
+                        e.vertex[3 * k + a] = std::copysign(kEditorLimit, e.vertex[3 * k + a]);
+                        stored[k][a] = e.vertex[3 * k + a];
+                        clamped = true;
+                    }
         }
-        Vec stored[4];
-        for (int k = 0; k < count; ++k)
-            stored[k] = {e.vertex[3 * k], e.vertex[3 * k + 1], e.vertex[3 * k + 2]};
         if (!HasArea(stored, std::size_t(count)))
             return Outcome::Dropped;
         e.type = count == 3 ? "Triangle" : "Quad";
