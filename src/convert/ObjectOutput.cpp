@@ -43,9 +43,9 @@ bool ObjectFileOutput::add(const tElement& polygon)
     const std::size_t limit = streaming_ ? std::min(filling_.size(), kBufferBytes) : filling_.size();
     if (limit - std::min(limit, used_) < 2 * kObjectRecordSize && !makeRoom())
         return false;
-    uint8_t record[kObjectRecordSize];
-    EncodeObjectRecord(polygon, record);
-    used_ += TranslateLineEnds(record, filling_.data() + used_);
+    uint8_t* record = filling_.data() + used_;
+    EncodeObjectRecord(polygon, *reinterpret_cast<uint8_t(*)[kObjectRecordSize]>(record));
+    used_ += TranslateLineEnds(record);
     ++count_;
     return true;
 }

@@ -33,7 +33,6 @@ bool writeRecords(int fd, const tElement* first, int count)
     static_assert(kIoBuffer >= 2 * kObjectRecordSize);
     uint8_t out[kIoBuffer];
     std::size_t used = 0;
-    Record record;
     const tElement* e = first;
     for (int i = 0; i < count; ++i, e = e->next) {
         if (kIoBuffer - used < 2 * kObjectRecordSize) {
@@ -41,8 +40,8 @@ bool writeRecords(int fd, const tElement* first, int count)
                 return false;
             used = 0;
         }
-        EncodeObjectRecord(*e, record);
-        used += TranslateLineEnds(record, out + used);
+        EncodeObjectRecord(*e, *reinterpret_cast<Record*>(out + used));
+        used += TranslateLineEnds(out + used);
     }
     return WriteFully(fd, out, used);
 }

@@ -111,21 +111,26 @@ void EncodeObjectRecord(const tElement& e, uint8_t (&r)[kObjectRecordSize])
     putText(r + kTextureAt, kTextureField, e.texture.view());
 }
 
-std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out)
+std::size_t TranslateLineEnds(uint8_t* record)
 {
-    // Most records hold no 0x0A at all, and the others one or two: the runs between them
-    // are copied whole.
-    const uint8_t* from = record;
-    const uint8_t* const end = record + kObjectRecordSize;
-    uint8_t* to = out;
-    while (const void* found = std::memchr(from, 0x0A, std::size_t(end - from))) {
-        const auto* lineEnd = static_cast<const uint8_t*>(found);
-        std::memcpy(to, from, std::size_t(lineEnd - from));
-        to += lineEnd - from;
-        *to++ = 0x0D;
-        *to++ = 0x0A;
-        from = lineEnd + 1;
+    // Most records hold no 0x0A at all, and the others one or two. The bytes after the last
+    // of them move furthest; from the back, each run between them moves once and whole.
+    std::size_t ends = 0;
+    const uint8_t* const stop = record + kObjectRecordSize;
+    for (const uint8_t* p = record;
+         (p = static_cast<const uint8_t*>(std::memchr(p, 0x0A, std::size_t(stop - p)))); ++p)
+        ++ends;
+    const std::size_t length = kObjectRecordSize + ends;
+    uint8_t* end = record + kObjectRecordSize;
+    uint8_t* to = record + length;
+    for (; ends > 0; --ends) {
+        auto* lineEnd = static_cast<uint8_t*>(memrchr(record, 0x0A, std::size_t(end - record)));
+        const std::size_t run = std::size_t(end - lineEnd - 1);
+        to -= run;
+        std::memmove(to, lineEnd + 1, run);
+        *--to = 0x0A;
+        *--to = 0x0D;
+        end = lineEnd;
     }
-    std::memcpy(to, from, std::size_t(end - from));
-    return std::size_t(to - out) + std::size_t(end - from);
+    return length;
 }

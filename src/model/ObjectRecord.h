@@ -15,6 +15,7 @@ void DecodeObjectRecord(const uint8_t (&record)[kObjectRecordSize], tElement& e)
 // fields, a colour be -1 throughout (textured) or components from 0 to 255, corners finite.
 const char* ObjectRecordFault(const uint8_t (&record)[kObjectRecordSize]);
 
-// The record as the file stores it: every 0x0A byte preceded by 0x0D. out needs room for
-// twice the record; returns the number of bytes put there.
-std::size_t TranslateLineEnds(const uint8_t (&record)[kObjectRecordSize], uint8_t* out);
+// The record at the start of record, in place, as the file stores it: every 0x0A byte
+// preceded by 0x0D. The record needs room for twice its size; returns its new length.
+// Encoded and translated where it is written, a record is not copied once more.
+std::size_t TranslateLineEnds(uint8_t* record);

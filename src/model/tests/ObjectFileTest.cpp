@@ -97,6 +97,25 @@ TEST_F(ObjectFile, RedOfTenIsStoredAsCrLfAndReadsBack)
     expectSameStoredFields(*list.GetAt(1), e);
 }
 
+TEST_F(ObjectFile, LineFeedsInEveryFieldAndSideBySideEachTakeACr)
+{
+    tElement e = coloured("\nP\n\n", 10, 10, 10);
+    e.color = 0x0A0A0A;
+    e.texture = std::string(29, 't') + "\n\n";   // as long as the field holds
+    ASSERT_TRUE(WriteObjectFile(file, &e, 1));
+    Bytes expected;
+    for (uint8_t b : rawRecord(e)) {
+        if (b == 0x0A)
+            expected.push_back(0x0D);
+        expected.push_back(b);
+    }
+    EXPECT_EQ(readBytes(file), expected);
+
+    ASSERT_TRUE(ReadObjectFile(file, list, noLoad));
+    ASSERT_EQ(list.Count(), 1);
+    expectSameStoredFields(*list.GetAt(1), e);
+}
+
 TEST_F(ObjectFile, LoneCrAndCtrlZPassUnchangedBothWays)
 {
     tElement a = coloured("A", 0x0D, 0x1A, 0x0D);
